@@ -1,0 +1,25 @@
+# make test: installs what is missing, builds for Linux and for Windows, and
+MAKEFLAGS += --no-print-directory
+# runs every test tier (native, then Windows under Wine and Xvfb).
+HOST_BUILD := build/host
+WIN_BUILD := build/win
+JOBS := $(shell nproc)
+
+.PHONY: setup build test clean
+
+setup:
+	@scripts/setup.sh
+
+build: setup
+	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake --build $(HOST_BUILD) -j $(JOBS)
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	  -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(HOST_BUILD) --output-on-failure -j $(JOBS)
+	scripts/with-display ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,19 @@
+# Host build: the portable layer's unit tests, with sanitizers.
+set(SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+target_compile_options(orvane_portable PUBLIC ${SANITIZE})
+target_link_options(orvane_portable PUBLIC ${SANITIZE})
+
+add_executable(native_tests
+  tests/native/KeyReportTest.cpp
+  tests/native/LogStampTest.cpp
+  tests/native/ReplayTest.cpp)
+target_link_libraries(native_tests orvane_portable GTest::gtest_main)
+add_test(NAME native_tests COMMAND native_tests)
+
+# The replay tool end to end: a recording with a bad line replays the rest
+# and exits 1.
+add_test(NAME replay_cli COMMAND ${CMAKE_COMMAND}
+  -DREPLAY=$<TARGET_FILE:orvane_replay>
+  -DRECORDING=${CMAKE_SOURCE_DIR}/tests/data/session.rec
+  -DEXPECTED=${CMAKE_SOURCE_DIR}/tests/data/session.out
+  -P ${CMAKE_SOURCE_DIR}/tests/native/ReplayCli.cmake)

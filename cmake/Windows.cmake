@@ -1,0 +1,31 @@
+# Windows build (mingw-w64 i686): the utility, its tools and the Windows
+# tests, which CTest runs under Wine.
+add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)
+set(STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+add_link_options(${STATIC_RUNTIME})
+
+option(ORVANE_DIAGNOSTIC_LOG "Turn the diagnostic log on at start" OFF)
+
+add_library(orvane_log STATIC log/Log.cpp)
+target_link_libraries(orvane_log PUBLIC orvane_portable)
+if(ORVANE_DIAGNOSTIC_LOG)
+  target_compile_definitions(orvane_log PRIVATE ORVANE_DIAGNOSTIC_LOG)
+endif()
+
+add_executable(Orvane_Keyboard_Hid WIN32 app/Main.cpp)
+target_link_libraries(Orvane_Keyboard_Hid orvane_log)
+target_link_options(Orvane_Keyboard_Hid PRIVATE -municode)
+
+# Each Windows test program runs as one CTest test under Wine. Tests that
+# share a file, window title or mutex name take the same RESOURCE_LOCK.
+function(orvane_win_test name)
+  cmake_parse_arguments(T "" "LOCK" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} ${T_LIBS} GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  if(T_LOCK)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${T_LOCK})
+  endif()
+endfunction()
+
+orvane_win_test(log_tests SOURCES tests/win/LogTest.cpp LIBS orvane_log LOCK c_log)

@@ -1,0 +1,110 @@
+#include "log/Log.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "fw/UniqueHandle.h"
+#include "log/LogStamp.h"
+
+#ifdef ORVANE_DIAGNOSTIC_LOG
+int g_bLogEnabled = 1;
+#else
+int g_bLogEnabled = 0;
+#endif
+
+namespace {
+
+const wchar_t kDriveRoot[] = L"C:\\";
+const wchar_t kLogRelativePath[] = L"LOG\\Orvane_Keyboard.log";
+
+// Lines come from the window thread and both worker threads.
+std::mutex g_logMutex;
+
+std::wstring Widen(const char* text, UINT codePage) {
+  int size = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
+  if (size <= 0) return std::wstring();
+  std::wstring wide(size, L'\0');
+  MultiByteToWideChar(codePage, 0, text, -1, &wide[0], size);
+  wide.resize(size - 1);
+  return wide;
+}
+
+std::string Narrow(const std::wstring& text) {
+  int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return std::string();
+  std::string narrow(size, '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], size, nullptr, nullptr);
+  narrow.resize(size - 1);
+  return narrow;
+}
+
+bool FileExists(const std::wstring& path) {
+  WIN32_FIND_DATAW found;
+  return CFindHandle(FindFirstFileW(path.c_str(), &found)).IsValid();
+}
+
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+void LogWrite(const char* format, ...) {
+  if (g_bLogEnabled != 1) return;
+
+  char message[1024];
+  va_list args;
+  va_start(args, format);
+  int written = std::vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  if (written < 0) return;  // a conversion the runtime could not render
+
+  LogAppendLine(Widen(message, CP_THREAD_ACP).c_str(), 0);
+}
+
+void LogAppendLine(const wchar_t* text, int mode) {
+  if (g_bLogEnabled != 1) return;
+
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  std::string stamp = FormatLogStamp(now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+  std::string line = Narrow(Widen(stamp.c_str(), CP_ACP) + text);
+
+  std::wstring path = std::wstring(kDriveRoot) + kLogRelativePath;
+
+  std::lock_guard<std::mutex> lock(g_logMutex);
+  if (!FileExists(path)) EnsureLogFolder(kLogRelativePath);
+  std::unique_ptr<FILE, FileCloser> file(
+      std::fopen(Narrow(path).c_str(), mode == 1 ? "wt" : "at"));
+  if (!file) return;
+  // Written literally: a percent sign in the message stays as it is.
+  std::fputs(line.c_str(), file.get());
+  std::fputs("\n", file.get());
+}
+
+int EnsureLogFolder(const wchar_t* relativePath) {
+  std::wstring relative(relativePath);
+  std::wstring full = kDriveRoot + relative;
+  if (full.size() >= MAX_PATH) return 1;
+
+  CFileHandle created(CreateFileW(full.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (created) return 0;
+
+  // Make each folder on the way; the part after the last backslash is the file.
+  for (size_t slash = relative.find(L'\\'); slash != std::wstring::npos;
+       slash = relative.find(L'\\', slash + 1)) {
+    std::wstring folder = kDriveRoot + relative.substr(0, slash);
+    WIN32_FIND_DATAW found;
+    CFindHandle find(FindFirstFileW(folder.c_str(), &found));
+    if (!find || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      CreateDirectoryW(folder.c_str(), nullptr);
+    }
+  }
+  return 1;
+}

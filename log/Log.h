@@ -1,0 +1,17 @@
+// Diagnostic log: one line per message, appended to C:\LOG\Orvane_Keyboard.log.
+// Off unless g_bLogEnabled is exactly 1; the diagnostic build turns it on at
+// start. Callable from any thread; each line is appended whole.
+#pragma once
+
+// 1 switches the log on; any other value is off.
+extern int g_bLogEnabled;
+
+// printf-style; "%S" takes a wide string. Never fails towards the caller.
+void LogWrite(const char* format, ...);
+
+// Stamps text and appends it as a line; mode 1 starts the file afresh.
+void LogAppendLine(const wchar_t* text, int mode);
+
+// Creates what is missing of "C:\" + relativePath. 0 when the file itself
+// could be created at once, 1 when the folders were walked instead.
+int EnsureLogFolder(const wchar_t* relativePath);
