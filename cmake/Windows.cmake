@@ -24,8 +24,23 @@ function(orvane_win_test name)
   target_link_libraries(${name} ${T_LIBS} GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
   if(T_LOCK)
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${T_LOCK})
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCK}")
   endif()
 endfunction()
 
 orvane_win_test(log_tests SOURCES tests/win/LogTest.cpp LIBS orvane_log LOCK c_log)
+
+# The keyboard link. Its HID platform calls are resolved at link time: the
+# utility links the real SetupAPI/HID.DLL ones, the virtual-keyboard build the
+# virtual keyboard's.
+add_library(orvane_hid STATIC hid/HidDevice.cpp hid/ServiceThread.cpp)
+target_link_libraries(orvane_hid PUBLIC orvane_log)
+add_library(orvane_hid_platform STATIC hid/HidPlatformWin.cpp)
+target_link_libraries(orvane_hid_platform PUBLIC orvane_hid hid setupapi)
+add_library(orvane_vkbd STATIC tools/vkbd/VirtualKeyboard.cpp)
+target_link_libraries(orvane_vkbd PUBLIC orvane_portable)
+add_library(orvane_vkbd_platform STATIC tools/vkbd/VirtualHidPlatform.cpp)
+target_link_libraries(orvane_vkbd_platform PUBLIC orvane_hid)
+
+orvane_win_test(hid_link_tests SOURCES tests/win/HidLinkTest.cpp
+  LIBS orvane_hid orvane_vkbd_platform orvane_vkbd LOCK "c_log;vkbd")

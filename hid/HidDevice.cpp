@@ -1,0 +1,88 @@
+#include "hid/HidDevice.h"
+
+#include <string>
+
+#include "hid/HidInterfaceRules.h"
+#include "hid/HidPlatform.h"
+#include "log/Log.h"
+
+HANDLE g_hThread = nullptr;
+
+namespace {
+
+HANDLE CreateThreadDefault(LPTHREAD_START_ROUTINE routine, void* argument) {
+  return CreateThread(nullptr, 0, routine, argument, 0, nullptr);
+}
+
+}  // namespace
+
+CHidDevice::CHidDevice()
+    : m_readBuffer(new uint8_t[kReadBufferSize]()),
+      m_pfnCreateThread(CreateThreadDefault),
+      m_stopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+CHidDevice::~CHidDevice() {
+  RequestStop();
+  if (m_ownsReaderThread && g_hThread) {
+    WaitForSingleObject(g_hThread, INFINITE);
+    CloseHandle(g_hThread);
+    g_hThread = nullptr;
+  }
+}
+
+HANDLE CHidDevice::InputHandle() {
+  std::lock_guard<std::mutex> lock(m_linkMutex);
+  return m_handleInput.Get();
+}
+
+HANDLE CHidDevice::DevHandle() {
+  std::lock_guard<std::mutex> lock(m_linkMutex);
+  return m_handleDev.Get();
+}
+
+void CHidDevice::ReleaseHandles() {
+  // A read pending on the input handle must end before the value can be
+  // reused; cancelling makes that so on every platform, not only on close.
+  if (m_handleInput) CancelIoEx(m_handleInput.Get(), nullptr);
+  m_handleDev.Reset();
+  m_handleInput.Reset();
+  ++m_inputGeneration;
+}
+
+int CHidDevice::bOpenHidDevice() {
+  std::lock_guard<std::mutex> lock(m_linkMutex);
+  ReleaseHandles();
+
+  int found = 0;
+  for (const std::wstring& path : EnumerateHidInterfacePaths(HidClassGuid())) {
+    CFileHandle device(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_OVERLAPPED, nullptr));
+    if (!device) continue;
+    // An interface that does not answer its queries is not the keyboard's.
+    HidInterfaceFacts facts;
+    if (!bQueryHidCollection(device.Get(), &facts)) continue;
+
+    std::u16string path16(path.begin(), path.end());
+    switch (ClassifyHidInterface(facts, path16, m_vendorId, m_productId).role) {
+      case HidRole::kFeatureCommands:
+        m_handleDev = std::move(device);  // a later match replaces an earlier one
+        LogWrite("Find_handleDev");
+        found = 1;
+        break;
+      case HidRole::kKeyReports:
+        m_handleInput = std::move(device);
+        LogWrite("Find_handleInput");
+        break;
+      case HidRole::kNone:
+        break;  // closed as it goes out of scope
+    }
+  }
+  return found;
+}
+
+int CHidDevice::SetFeature(void* buffer, ULONG length) {
+  std::lock_guard<std::mutex> lock(m_linkMutex);
+  if (!m_handleDev) return 0;
+  return bHidSetFeature(m_handleDev.Get(), buffer, length) ? 1 : 0;
+}

@@ -1,0 +1,78 @@
+// The keyboard link: the handles of the keyboard's two collections, the
+// reader's buffer and repeat filter, and the accepted IDs. Held by the main
+// window object.
+//
+// Threads: discovery runs on the window thread and on the start-up worker;
+// runs are serialised, and the reader thread (ServiceThread) takes the input
+// handle under the same lock, so no read is ever issued on a handle that has
+// been closed, and a read pending on a replaced handle ends without an event.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "fw/UniqueHandle.h"
+#include "hid/KeyReport.h"
+
+// The reader thread; one per process.
+extern HANDLE g_hThread;
+
+class CHidDevice {
+ public:
+  // CreateThread with default security, stack and flags; tests fail it.
+  using ThreadCreator = HANDLE (*)(LPTHREAD_START_ROUTINE routine, void* argument);
+
+  CHidDevice();
+  // Stops the reader (stop request, cancel of its pending read, join), then
+  // closes the handles and frees the buffer.
+  ~CHidDevice();
+  CHidDevice(const CHidDevice&) = delete;
+  CHidDevice& operator=(const CHidDevice&) = delete;
+
+  // Closes both handles, then opens every present HID interface and keeps the
+  // keyboard's vendor-defined collection (m_handleDev) and consumer control
+  // on interface 1 (m_handleInput). 1 when m_handleDev was found.
+  int bOpenHidDevice();
+
+  // HidD_SetFeature through m_handleDev; 1 on success.
+  int SetFeature(void* buffer, ULONG length);
+
+  // Starts ServiceThread into g_hThread, falling back to bHidCallBackThread.
+  void StartServiceThread();
+  // Retries the thread start every 500 ms until it succeeds; the result is
+  // that of the first attempt (0, or its error code).
+  DWORD bHidCallBackThread();
+
+  static DWORD WINAPI ServiceThread(void* device);
+  // The reader's loop: one read pass, then 10 ms, until RequestStop.
+  void RunReader(IKeyReportSink& sink);
+  // Ends RunReader promptly, also while a read is pending.
+  void RequestStop();
+
+  HANDLE InputHandle();
+  HANDLE DevHandle();
+
+  std::unique_ptr<uint8_t[]> m_readBuffer;
+  int32_t m_readLength = kDefaultReadLength;
+  HWND m_hNotifyWnd = nullptr;
+  uint32_t m_productId = 0x6100;
+  uint32_t m_vendorId = 0x17EF;
+  CKeyRepeatFilter m_repeatFilter;  // m_lastEvent, m_lastEventTick
+  ThreadCreator m_pfnCreateThread;
+
+ private:
+  void ReadPass(IKeyReportSink& sink);
+  void ReleaseHandles();  // caller holds m_linkMutex
+
+  std::mutex m_linkMutex;  // the handle values, and whole discovery runs
+  CFileHandle m_handleInput;
+  CFileHandle m_handleDev;
+  uint32_t m_inputGeneration = 0;  // moves on each time m_handleInput is given up
+  CKernelHandle m_stopEvent;
+  std::atomic<bool> m_stopRequested{false};
+  bool m_ownsReaderThread = false;
+};

@@ -1,0 +1,22 @@
+// The HID class driver and device-installer calls that discovery makes. The
+// utility links the real ones (HidPlatformWin.cpp); the virtual-keyboard
+// build links the virtual keyboard's instead, and nothing else differs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "hid/HidInterfaceRules.h"
+
+GUID HidClassGuid();
+
+// Device paths of the present HID interfaces, in enumeration order.
+std::vector<std::wstring> EnumerateHidInterfacePaths(const GUID& hidGuid);
+
+// Capabilities (usage page, usage) and attributes (vendor, product) of an
+// opened collection; false when any query fails.
+bool bQueryHidCollection(HANDLE device, HidInterfaceFacts* facts);
+
+bool bHidSetFeature(HANDLE device, void* report, ULONG length);

@@ -1,0 +1,126 @@
+// The input-report reader and its start.
+#include <string>
+
+#include "hid/HidDevice.h"
+#include "log/Log.h"
+
+namespace {
+
+// The live reader's results: the report line to the debugger output and the
+// log, the event to the main window.
+class CReaderSink : public IKeyReportSink {
+ public:
+  explicit CReaderSink(HWND notifyWindow) : m_notifyWindow(notifyWindow) {}
+
+  void OnReportLine(const std::string& line) override {
+    std::wstring wide(line.begin(), line.end());  // hex digits only
+    OutputDebugStringW(wide.c_str());
+    LogWrite("%S", wide.c_str());
+  }
+  void OnEvent(HotkeyEvent) override {}
+  void OnPost(HotkeyEvent event) override {
+    PostMessageW(m_notifyWindow, kKeyEventMessage, event, 0);
+  }
+  void OnLog(const std::string& message) override { LogWrite("%s", message.c_str()); }
+
+ private:
+  HWND m_notifyWindow;
+};
+
+int HandleForLog(HANDLE handle) { return static_cast<int>(reinterpret_cast<INT_PTR>(handle)); }
+
+}  // namespace
+
+DWORD WINAPI CHidDevice::ServiceThread(void* device) {
+  auto* self = static_cast<CHidDevice*>(device);
+  CReaderSink sink(self->m_hNotifyWnd);
+  self->RunReader(sink);
+  return 0;
+}
+
+void CHidDevice::RunReader(IKeyReportSink& sink) {
+  while (!m_stopRequested) {
+    ReadPass(sink);
+    WaitForSingleObject(m_stopEvent.Get(), 10);
+  }
+}
+
+void CHidDevice::RequestStop() {
+  m_stopRequested = true;
+  SetEvent(m_stopEvent.Get());
+  std::lock_guard<std::mutex> lock(m_linkMutex);
+  if (m_handleInput) CancelIoEx(m_handleInput.Get(), nullptr);
+}
+
+void CHidDevice::ReadPass(IKeyReportSink& sink) {
+  HANDLE input;
+  uint32_t generation;
+  CKernelHandle event;
+  OVERLAPPED overlapped = {};
+  DWORD bytesRead = 0;
+  bool pending = false;
+  {
+    // Loading the handle and issuing the read happen under the lock, so the
+    // handle cannot be closed (and its value reused) in between.
+    std::lock_guard<std::mutex> lock(m_linkMutex);
+    input = m_handleInput.Get();
+    if (input == INVALID_HANDLE_VALUE || m_stopRequested) return;
+    generation = m_inputGeneration;
+    event.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!event) return;
+    overlapped.hEvent = event.Get();
+    if (!ReadFile(input, m_readBuffer.get(), m_readLength, &bytesRead, &overlapped)) {
+      if (GetLastError() != ERROR_IO_PENDING) return;  // failed read: quietly
+      pending = true;
+    }
+  }
+  if (pending) {
+    WaitForSingleObject(event.Get(), INFINITE);
+    std::lock_guard<std::mutex> lock(m_linkMutex);
+    // Given up by discovery or the stop while pending: the data, if any,
+    // belongs to a handle that is gone.
+    if (generation != m_inputGeneration || m_stopRequested) return;
+    GetOverlappedResult(input, &overlapped, &bytesRead, FALSE);
+  }
+  if (bytesRead == 0) return;
+
+  ProcessKeyReport(m_readBuffer.get(), m_readLength,
+                   static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(input)), GetTickCount(),
+                   m_repeatFilter, sink);
+}
+
+void CHidDevice::StartServiceThread() {
+  HANDLE thread = m_pfnCreateThread(ServiceThread, this);
+  if (thread) {
+    g_hThread = thread;
+    m_ownsReaderThread = true;
+    LogWrite("ServiceThread g_hThread :%d ", HandleForLog(thread));
+    return;
+  }
+  LogWrite("ServiceThread Fall2_%d", static_cast<int>(GetLastError()));
+  bHidCallBackThread();
+}
+
+DWORD CHidDevice::bHidCallBackThread() {
+  DWORD firstResult = 0;
+  int attempts = 0;
+  for (;;) {
+    LogWrite("bHidCallBackThread_in");
+    HANDLE thread = m_pfnCreateThread(ServiceThread, this);
+    ++attempts;
+    if (thread) {
+      g_hThread = thread;
+      m_ownsReaderThread = true;
+      LogWrite("ServiceThread g_hThread :%d ", HandleForLog(thread));
+      break;
+    }
+    DWORD error = GetLastError();
+    if (attempts == 1) firstResult = error;
+    LogWrite("ServiceThread Fall_%d", static_cast<int>(error));
+    // The link object may be going away meanwhile; stop retrying then.
+    if (WaitForSingleObject(m_stopEvent.Get(), 500) == WAIT_OBJECT_0) break;
+  }
+  // Each attempt ends with its own line, the failed ones after the success.
+  for (int i = 0; i < attempts; ++i) LogWrite("bHidCallBackThread_end");
+  return firstResult;
+}
