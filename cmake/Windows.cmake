@@ -12,6 +12,14 @@ if(ORVANE_DIAGNOSTIC_LOG)
   target_compile_definitions(orvane_log PRIVATE ORVANE_DIAGNOSTIC_LOG)
 endif()
 
+# Our stand-in for the application framework.
+add_library(orvane_fw STATIC
+  fw/FileFind.cpp
+  fw/RegisterWndClass.cpp
+  fw/WinApp.cpp
+  fw/Wnd.cpp)
+target_include_directories(orvane_fw PUBLIC ${CMAKE_SOURCE_DIR})
+
 add_executable(Orvane_Keyboard_Hid WIN32 app/Main.cpp)
 target_link_libraries(Orvane_Keyboard_Hid orvane_log)
 target_link_options(Orvane_Keyboard_Hid PRIVATE -municode)
@@ -19,13 +27,15 @@ target_link_options(Orvane_Keyboard_Hid PRIVATE -municode)
 # Each Windows test program runs as one CTest test under Wine. Tests that
 # share a file, window title or mutex name take the same RESOURCE_LOCK.
 function(orvane_win_test name)
-  cmake_parse_arguments(T "" "LOCK" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LOCK" ${ARGN})
   add_executable(${name} ${T_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} ${T_LIBS} GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
   if(T_LOCK)
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${T_LOCK})
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCK}")
   endif()
 endfunction()
 
 orvane_win_test(log_tests SOURCES tests/win/LogTest.cpp LIBS orvane_log LOCK c_log)
+orvane_win_test(fw_tests SOURCES tests/win/FrameworkTest.cpp LIBS orvane_fw)
