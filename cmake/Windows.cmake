@@ -20,6 +20,10 @@ add_library(orvane_fw STATIC
   fw/Wnd.cpp)
 target_include_directories(orvane_fw PUBLIC ${CMAKE_SOURCE_DIR})
 
+add_library(orvane_sysinfo STATIC settings/SystemInfo.cpp)
+target_include_directories(orvane_sysinfo PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(orvane_sysinfo PUBLIC wtsapi32)
+
 add_executable(Orvane_Keyboard_Hid WIN32 app/Main.cpp)
 target_link_libraries(Orvane_Keyboard_Hid orvane_log)
 target_link_options(Orvane_Keyboard_Hid PRIVATE -municode)
@@ -39,3 +43,8 @@ endfunction()
 
 orvane_win_test(log_tests SOURCES tests/win/LogTest.cpp LIBS orvane_log LOCK c_log)
 orvane_win_test(fw_tests SOURCES tests/win/FrameworkTest.cpp LIBS orvane_fw)
+
+add_executable(system_info_probe tests/win/SystemInfoProbe.cpp)
+target_link_libraries(system_info_probe orvane_sysinfo)
+orvane_win_test(system_info_tests SOURCES tests/win/SystemInfoTest.cpp LIBS orvane_sysinfo)
+add_dependencies(system_info_tests system_info_probe)
