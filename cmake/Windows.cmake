@@ -24,8 +24,12 @@ add_library(orvane_sysinfo STATIC settings/SystemInfo.cpp)
 target_include_directories(orvane_sysinfo PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(orvane_sysinfo PUBLIC wtsapi32)
 
-add_executable(Orvane_Keyboard_Hid WIN32 app/Main.cpp)
-target_link_libraries(Orvane_Keyboard_Hid orvane_log)
+# The application shell: CHidApp and the main window.
+add_library(orvane_app STATIC app/HidApp.cpp app/MyWnd.cpp)
+target_link_libraries(orvane_app PUBLIC orvane_fw orvane_sysinfo orvane_log)
+
+add_executable(Orvane_Keyboard_Hid WIN32 app/Main.cpp fw/WinMain.cpp)
+target_link_libraries(Orvane_Keyboard_Hid orvane_app)
 target_link_options(Orvane_Keyboard_Hid PRIVATE -municode)
 
 # Each Windows test program runs as one CTest test under Wine. Tests that
@@ -48,3 +52,6 @@ add_executable(system_info_probe tests/win/SystemInfoProbe.cpp)
 target_link_libraries(system_info_probe orvane_sysinfo)
 orvane_win_test(system_info_tests SOURCES tests/win/SystemInfoTest.cpp LIBS orvane_sysinfo)
 add_dependencies(system_info_tests system_info_probe)
+
+orvane_win_test(app_tests SOURCES tests/win/AppTest.cpp LIBS orvane_app
+  LOCK main_instance c_log)
