@@ -12,6 +12,9 @@ if(ORVANE_DIAGNOSTIC_LOG)
   target_compile_definitions(orvane_log PRIVATE ORVANE_DIAGNOSTIC_LOG)
 endif()
 
+enable_language(RC)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
 # Our stand-in for the application framework.
 add_library(orvane_fw STATIC
   fw/FileFind.cpp
@@ -28,7 +31,19 @@ target_link_libraries(orvane_sysinfo PUBLIC wtsapi32)
 add_library(orvane_app STATIC app/HidApp.cpp app/MyWnd.cpp)
 target_link_libraries(orvane_app PUBLIC orvane_fw orvane_sysinfo orvane_log)
 
-add_executable(Orvane_Keyboard_Hid WIN32 app/Main.cpp fw/WinMain.cpp)
+set(ICON ${CMAKE_CURRENT_BINARY_DIR}/res/app.ico)
+add_custom_command(OUTPUT ${ICON}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/res
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/icon/make_icon.py ${ICON}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/icon/make_icon.py
+  COMMENT "Drawing the application icon")
+set_source_files_properties(res/Orvane_Keyboard_Hid.rc PROPERTIES
+  OBJECT_DEPENDS "${ICON};${CMAKE_SOURCE_DIR}/res/Orvane_Keyboard_Hid.manifest")
+
+add_executable(Orvane_Keyboard_Hid WIN32 app/Main.cpp fw/WinMain.cpp
+  res/Orvane_Keyboard_Hid.rc ${ICON})
+target_include_directories(Orvane_Keyboard_Hid PRIVATE
+  ${CMAKE_SOURCE_DIR}/res ${CMAKE_CURRENT_BINARY_DIR}/res)
 target_link_libraries(Orvane_Keyboard_Hid orvane_app)
 target_link_options(Orvane_Keyboard_Hid PRIVATE -municode)
 
@@ -55,3 +70,9 @@ add_dependencies(system_info_tests system_info_probe)
 
 orvane_win_test(app_tests SOURCES tests/win/AppTest.cpp LIBS orvane_app
   LOCK main_instance c_log)
+
+# These read and start the built Orvane_Keyboard_Hid.exe beside them.
+orvane_win_test(exe_resource_tests SOURCES tests/win/ExeResourceTest.cpp LIBS version)
+add_dependencies(exe_resource_tests Orvane_Keyboard_Hid)
+orvane_win_test(exe_run_tests SOURCES tests/win/ExeRunTest.cpp LOCK main_instance)
+add_dependencies(exe_run_tests Orvane_Keyboard_Hid)
