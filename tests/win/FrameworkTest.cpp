@@ -240,14 +240,6 @@ TEST(WinAppTest, RunEndsAtOnceWithoutAMainWindow) {
   EXPECT_EQ(app.m_exits, 2);
 }
 
-TEST(WinAppTest, TheLastConstructedAppIsTheOneAfxGetAppReturns) {
-  {
-    CCountingApp app;
-    EXPECT_EQ(AfxGetApp(), &app);
-  }
-  EXPECT_EQ(AfxGetApp(), nullptr);
-}
-
 TEST(RegisterWndClassTest, OneClassPerStyleSetWithTheGivenStyle) {
   LPCWSTR plain = AfxRegisterWndClass(0);
   ASSERT_NE(plain, nullptr);

@@ -163,10 +163,4 @@ TEST_F(VersionProbeTest, Windows81GivesSixThree) {
   EXPECT_EQ(answer.reported, 6u);
 }
 
-TEST_F(VersionProbeTest, WindowsXpReportsFive) {
-  ProbeAnswer answer = Parse(RunProbeAs(L"winxp"));
-  EXPECT_EQ(answer.major, 5u);
-  EXPECT_EQ(answer.reported, 5u);
-}
-
 }  // namespace
