@@ -1,4 +1,5 @@
-// Entry point of the utility. For now it only starts and ends.
-#include <windows.h>
+// The one application object of Orvane_Keyboard_Hid.exe; fw/WinMain.cpp
+// drives it.
+#include "app/HidApp.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+CHidApp theApp;

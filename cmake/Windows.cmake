@@ -12,15 +12,47 @@ if(ORVANE_DIAGNOSTIC_LOG)
   target_compile_definitions(orvane_log PRIVATE ORVANE_DIAGNOSTIC_LOG)
 endif()
 
-add_executable(Orvane_Keyboard_Hid WIN32 app/Main.cpp)
-target_link_libraries(Orvane_Keyboard_Hid orvane_log)
+enable_language(RC)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+# Our stand-in for the application framework.
+add_library(orvane_fw STATIC
+  fw/FileFind.cpp
+  fw/RegisterWndClass.cpp
+  fw/WinApp.cpp
+  fw/Wnd.cpp)
+target_include_directories(orvane_fw PUBLIC ${CMAKE_SOURCE_DIR})
+
+add_library(orvane_sysinfo STATIC settings/SystemInfo.cpp)
+target_include_directories(orvane_sysinfo PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(orvane_sysinfo PUBLIC wtsapi32)
+
+# The application shell: CHidApp and the main window.
+add_library(orvane_app STATIC app/HidApp.cpp app/MyWnd.cpp)
+target_link_libraries(orvane_app PUBLIC orvane_fw orvane_sysinfo orvane_log)
+
+set(ICON ${CMAKE_CURRENT_BINARY_DIR}/res/app.ico)
+add_custom_command(OUTPUT ${ICON}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/res
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/icon/make_icon.py ${ICON}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/icon/make_icon.py
+  COMMENT "Drawing the application icon")
+set_source_files_properties(res/Orvane_Keyboard_Hid.rc PROPERTIES
+  OBJECT_DEPENDS "${ICON};${CMAKE_SOURCE_DIR}/res/Orvane_Keyboard_Hid.manifest")
+
+add_executable(Orvane_Keyboard_Hid WIN32 app/Main.cpp fw/WinMain.cpp
+  res/Orvane_Keyboard_Hid.rc ${ICON})
+target_include_directories(Orvane_Keyboard_Hid PRIVATE
+  ${CMAKE_SOURCE_DIR}/res ${CMAKE_CURRENT_BINARY_DIR}/res)
+target_link_libraries(Orvane_Keyboard_Hid orvane_app)
 target_link_options(Orvane_Keyboard_Hid PRIVATE -municode)
 
 # Each Windows test program runs as one CTest test under Wine. Tests that
 # share a file, window title or mutex name take the same RESOURCE_LOCK.
 function(orvane_win_test name)
-  cmake_parse_arguments(T "" "LOCK" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LOCK" ${ARGN})
   add_executable(${name} ${T_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} ${T_LIBS} GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
   if(T_LOCK)
@@ -29,6 +61,21 @@ function(orvane_win_test name)
 endfunction()
 
 orvane_win_test(log_tests SOURCES tests/win/LogTest.cpp LIBS orvane_log LOCK c_log)
+orvane_win_test(fw_tests SOURCES tests/win/FrameworkTest.cpp LIBS orvane_fw)
+
+add_executable(system_info_probe tests/win/SystemInfoProbe.cpp)
+target_link_libraries(system_info_probe orvane_sysinfo)
+orvane_win_test(system_info_tests SOURCES tests/win/SystemInfoTest.cpp LIBS orvane_sysinfo)
+add_dependencies(system_info_tests system_info_probe)
+
+orvane_win_test(app_tests SOURCES tests/win/AppTest.cpp LIBS orvane_app
+  LOCK main_instance c_log)
+
+# These read and start the built Orvane_Keyboard_Hid.exe beside them.
+orvane_win_test(exe_resource_tests SOURCES tests/win/ExeResourceTest.cpp LIBS version)
+add_dependencies(exe_resource_tests Orvane_Keyboard_Hid)
+orvane_win_test(exe_run_tests SOURCES tests/win/ExeRunTest.cpp LOCK main_instance)
+add_dependencies(exe_run_tests Orvane_Keyboard_Hid)
 
 # The keyboard link. Its HID platform calls are resolved at link time: the
 # utility links the real SetupAPI/HID.DLL ones, the virtual-keyboard build the
@@ -43,4 +90,4 @@ add_library(orvane_vkbd_platform STATIC tools/vkbd/VirtualHidPlatform.cpp)
 target_link_libraries(orvane_vkbd_platform PUBLIC orvane_hid)
 
 orvane_win_test(hid_link_tests SOURCES tests/win/HidLinkTest.cpp
-  LIBS orvane_hid orvane_vkbd_platform orvane_vkbd LOCK "c_log;vkbd")
+  LIBS orvane_hid orvane_vkbd_platform orvane_vkbd LOCK c_log vkbd)

@@ -68,7 +68,21 @@ struct RegKeyTraits {
   static void Close(Type h) { ::RegCloseKey(h); }
 };
 
+struct ModuleTraits {
+  using Type = HMODULE;
+  static Type Empty() { return nullptr; }
+  static void Close(Type h) { ::FreeLibrary(h); }
+};
+
+struct DevNotifyTraits {
+  using Type = HDEVNOTIFY;
+  static Type Empty() { return nullptr; }
+  static void Close(Type h) { ::UnregisterDeviceNotification(h); }
+};
+
 using CKernelHandle = CUniqueHandle<KernelHandleTraits>;
 using CFileHandle = CUniqueHandle<FileHandleTraits>;
 using CFindHandle = CUniqueHandle<FindHandleTraits>;
 using CRegKey = CUniqueHandle<RegKeyTraits>;
+using CModule = CUniqueHandle<ModuleTraits>;
+using CDevNotify = CUniqueHandle<DevNotifyTraits>;

@@ -1,0 +1,4 @@
+// Resource identifiers of Orvane_Keyboard_Hid.exe.
+#pragma once
+
+#define IDI_APP 128
