@@ -15,7 +15,10 @@ const DWORD kStartupDelayMs = 10000;
 
 }  // namespace
 
-CMyWnd::CMyWnd() : m_hStartupStop(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+CMyWnd::CMyWnd() : m_hStartupStop(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  m_hidDevice.m_vendorId = 0x17EF;
+  m_hidDevice.m_productId = 0x6100;
+}
 
 CMyWnd::~CMyWnd() {
   if (m_hStartupThread) {

@@ -13,6 +13,7 @@
 
 #include "fw/UniqueHandle.h"
 #include "fw/Wnd.h"
+#include "hid/HidDevice.h"
 #include "settings/SettingsRecord.h"
 
 class CMyWnd : public CWnd {
@@ -39,7 +40,7 @@ class CMyWnd : public CWnd {
   int32_t m_fanMode = 2;
   SettingsRecord m_settings;
   CDevNotify m_hDevNotify;
-  // m_hidDevice (the keyboard link, CHidDevice) goes here.
+  CHidDevice m_hidDevice;              // the keyboard link
   std::atomic<int32_t> m_usbOpen{0};  // written by the worker and the window
   std::wstring m_openUser;            // console user when the window was made
   NOTIFYICONDATAW m_trayIcon = {};    // handed to the shell, never filled in

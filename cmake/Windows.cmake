@@ -27,9 +27,22 @@ add_library(orvane_sysinfo STATIC settings/SystemInfo.cpp)
 target_include_directories(orvane_sysinfo PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(orvane_sysinfo PUBLIC wtsapi32)
 
+# The keyboard link. Its HID platform calls are resolved at link time: the
+# utility links the real SetupAPI/HID.DLL ones, the virtual-keyboard build the
+# virtual keyboard's.
+# (Object libraries, so the link order of static archives cannot drop them.)
+add_library(orvane_hid STATIC hid/HidDevice.cpp hid/ServiceThread.cpp)
+target_link_libraries(orvane_hid PUBLIC orvane_log)
+add_library(orvane_hid_platform OBJECT hid/HidPlatformWin.cpp)
+target_link_libraries(orvane_hid_platform PUBLIC orvane_hid hid setupapi)
+add_library(orvane_vkbd STATIC tools/vkbd/VirtualKeyboard.cpp)
+target_link_libraries(orvane_vkbd PUBLIC orvane_portable)
+add_library(orvane_vkbd_platform OBJECT tools/vkbd/VirtualHidPlatform.cpp)
+target_link_libraries(orvane_vkbd_platform PUBLIC orvane_hid)
+
 # The application shell: CHidApp and the main window.
 add_library(orvane_app STATIC app/HidApp.cpp app/MyWnd.cpp)
-target_link_libraries(orvane_app PUBLIC orvane_fw orvane_sysinfo orvane_log)
+target_link_libraries(orvane_app PUBLIC orvane_fw orvane_sysinfo orvane_hid orvane_log)
 
 set(ICON ${CMAKE_CURRENT_BINARY_DIR}/res/app.ico)
 add_custom_command(OUTPUT ${ICON}
@@ -44,7 +57,7 @@ add_executable(Orvane_Keyboard_Hid WIN32 app/Main.cpp fw/WinMain.cpp
   res/Orvane_Keyboard_Hid.rc ${ICON})
 target_include_directories(Orvane_Keyboard_Hid PRIVATE
   ${CMAKE_SOURCE_DIR}/res ${CMAKE_CURRENT_BINARY_DIR}/res)
-target_link_libraries(Orvane_Keyboard_Hid orvane_app)
+target_link_libraries(Orvane_Keyboard_Hid orvane_app orvane_hid_platform)
 target_link_options(Orvane_Keyboard_Hid PRIVATE -municode)
 
 # Each Windows test program runs as one CTest test under Wine. Tests that
@@ -68,7 +81,7 @@ target_link_libraries(system_info_probe orvane_sysinfo)
 orvane_win_test(system_info_tests SOURCES tests/win/SystemInfoTest.cpp LIBS orvane_sysinfo)
 add_dependencies(system_info_tests system_info_probe)
 
-orvane_win_test(app_tests SOURCES tests/win/AppTest.cpp LIBS orvane_app
+orvane_win_test(app_tests SOURCES tests/win/AppTest.cpp LIBS orvane_app orvane_hid_platform
   LOCK main_instance c_log)
 
 # These read and start the built Orvane_Keyboard_Hid.exe beside them.
@@ -76,18 +89,6 @@ orvane_win_test(exe_resource_tests SOURCES tests/win/ExeResourceTest.cpp LIBS ve
 add_dependencies(exe_resource_tests Orvane_Keyboard_Hid)
 orvane_win_test(exe_run_tests SOURCES tests/win/ExeRunTest.cpp LOCK main_instance)
 add_dependencies(exe_run_tests Orvane_Keyboard_Hid)
-
-# The keyboard link. Its HID platform calls are resolved at link time: the
-# utility links the real SetupAPI/HID.DLL ones, the virtual-keyboard build the
-# virtual keyboard's.
-add_library(orvane_hid STATIC hid/HidDevice.cpp hid/ServiceThread.cpp)
-target_link_libraries(orvane_hid PUBLIC orvane_log)
-add_library(orvane_hid_platform STATIC hid/HidPlatformWin.cpp)
-target_link_libraries(orvane_hid_platform PUBLIC orvane_hid hid setupapi)
-add_library(orvane_vkbd STATIC tools/vkbd/VirtualKeyboard.cpp)
-target_link_libraries(orvane_vkbd PUBLIC orvane_portable)
-add_library(orvane_vkbd_platform STATIC tools/vkbd/VirtualHidPlatform.cpp)
-target_link_libraries(orvane_vkbd_platform PUBLIC orvane_hid)
 
 orvane_win_test(hid_link_tests SOURCES tests/win/HidLinkTest.cpp
   LIBS orvane_hid orvane_vkbd_platform orvane_vkbd LOCK c_log vkbd)

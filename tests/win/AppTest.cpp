@@ -57,6 +57,10 @@ TEST_F(AppTest, FreshWindowObjectHoldsTheStartingState) {
   EXPECT_FALSE(wnd.m_hDevNotify.IsValid());
   EXPECT_EQ(wnd.m_usbOpen.load(), 0);
   EXPECT_TRUE(wnd.m_openUser.empty());
+  EXPECT_EQ(wnd.m_hidDevice.m_vendorId, 0x17EFu);
+  EXPECT_EQ(wnd.m_hidDevice.m_productId, 0x6100u);
+  EXPECT_EQ(wnd.m_hidDevice.InputHandle(), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(wnd.m_hidDevice.DevHandle(), INVALID_HANDLE_VALUE);
 }
 
 // The window's looks are checked on the real program (exe_run_tests).
