@@ -35,8 +35,8 @@ add_library(orvane_hid STATIC hid/HidDevice.cpp hid/ServiceThread.cpp)
 target_link_libraries(orvane_hid PUBLIC orvane_log)
 add_library(orvane_hid_platform OBJECT hid/HidPlatformWin.cpp)
 target_link_libraries(orvane_hid_platform PUBLIC orvane_hid hid setupapi)
-add_library(orvane_vkbd STATIC tools/vkbd/VirtualKeyboard.cpp)
-target_link_libraries(orvane_vkbd PUBLIC orvane_portable)
+add_library(orvane_virtual_keyboard STATIC tools/vkbd/VirtualKeyboard.cpp)
+target_link_libraries(orvane_virtual_keyboard PUBLIC orvane_portable)
 add_library(orvane_vkbd_platform OBJECT tools/vkbd/VirtualHidPlatform.cpp)
 target_link_libraries(orvane_vkbd_platform PUBLIC orvane_hid)
 
@@ -91,4 +91,19 @@ orvane_win_test(exe_run_tests SOURCES tests/win/ExeRunTest.cpp LOCK main_instanc
 add_dependencies(exe_run_tests Orvane_Keyboard_Hid)
 
 orvane_win_test(hid_link_tests SOURCES tests/win/HidLinkTest.cpp
-  LIBS orvane_hid orvane_vkbd_platform orvane_vkbd LOCK c_log vkbd)
+  LIBS orvane_hid orvane_vkbd_platform orvane_virtual_keyboard LOCK c_log vkbd)
+
+# Tools: the virtual keyboard, and the probe for people who support the
+# keyboard (a second build of it talks to the virtual keyboard).
+add_executable(orvane_vkbd tools/vkbd/main.cpp)
+target_link_libraries(orvane_vkbd orvane_virtual_keyboard)
+add_executable(orvane_probe tools/probe/main.cpp)
+target_link_libraries(orvane_probe orvane_hid orvane_hid_platform)
+add_executable(orvane_probe_virtual tools/probe/main.cpp)
+target_link_libraries(orvane_probe_virtual orvane_hid orvane_vkbd_platform)
+
+orvane_win_test(hid_real_platform_tests SOURCES tests/win/HidRealPlatformTest.cpp
+  LIBS orvane_hid orvane_hid_platform LOCK c_log)
+add_dependencies(hid_real_platform_tests orvane_probe)
+orvane_win_test(probe_tests SOURCES tests/win/ProbeTest.cpp LIBS orvane_virtual_keyboard LOCK vkbd)
+add_dependencies(probe_tests orvane_probe_virtual)

@@ -1,0 +1,45 @@
+// Discovery and the probe through the real SetupAPI and HID.DLL calls. Wine
+// offers HID devices of its own; none of them is the keyboard.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "hid/HidDevice.h"
+#include "hid/HidPlatform.h"
+#include "tests/win/ChildProcess.h"
+#include "tests/win/LogCapture.h"
+
+namespace {
+
+TEST(RealHidPlatform, EnumeratesWinesDevicesAndDiscoveryPassesThemOver) {
+  std::vector<std::wstring> paths = EnumerateHidInterfacePaths(HidClassGuid());
+  ASSERT_FALSE(paths.empty()) << "no HID interface at all: the real path went untested";
+
+  CLogCapture log;
+  CHidDevice link;
+  EXPECT_EQ(link.bOpenHidDevice(), 0);
+  EXPECT_EQ(link.DevHandle(), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(link.InputHandle(), INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(log.Messages().empty());
+
+  uint8_t report[8] = {0x05, 0x01};
+  EXPECT_EQ(link.SetFeature(report, sizeof report), 0);
+}
+
+TEST(RealHidPlatform, ProbeListsTheSameInterfacesWithTheirReasons) {
+  size_t present = EnumerateHidInterfacePaths(HidClassGuid()).size();
+  CChildProcess probe(L"orvane_probe.exe", L"list");
+  std::string line, last;
+  int notTheKeyboard = 0;
+  while (probe.ReadLine(line, 20000)) {
+    if (line.find("role: none - not the keyboard (vendor 0x845E") != std::string::npos) {
+      ++notTheKeyboard;
+    }
+    last = line;
+  }
+  EXPECT_EQ(probe.WaitForExit(20000), 0u);
+  EXPECT_EQ(last, std::to_string(present) + " HID interface(s)");
+  EXPECT_GE(notTheKeyboard, 1);
+}
+
+}  // namespace

@@ -1,0 +1,116 @@
+// orvane_probe: for people who support the keyboard.
+//   list        every HID interface, its IDs and usage, and the role the
+//               utility's discovery gives it (or why it passes it over)
+//   watch [N]   opens the keyboard as the utility does and prints each
+//               report as the utility would log and post it, until Ctrl+C
+//               or N reports
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "hid/HidDevice.h"
+#include "hid/HidInterfaceRules.h"
+#include "hid/HidPlatform.h"
+#include "tools/common/ReportPrinter.h"
+
+namespace {
+
+constexpr uint32_t kVendorId = 0x17EF;
+constexpr uint32_t kProductId = 0x6100;
+
+std::string Narrow(const std::wstring& text) {
+  int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string narrow(size > 0 ? size - 1 : 0, '\0');
+  if (size > 1) WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], size, nullptr, nullptr);
+  return narrow;
+}
+
+int List() {
+  int count = 0;
+  for (const std::wstring& path : EnumerateHidInterfacePaths(HidClassGuid())) {
+    ++count;
+    std::cout << Narrow(path) << "\n";
+    CFileHandle device(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_OVERLAPPED, nullptr));
+    if (!device) {
+      std::cout << "  role: none - cannot be opened for reading and writing (error "
+                << GetLastError() << ")\n";
+      continue;
+    }
+    HidInterfaceFacts facts;
+    if (!bQueryHidCollection(device.Get(), &facts)) {
+      std::cout << "  role: none - does not answer the HID queries\n";
+      continue;
+    }
+    char ids[96];
+    std::snprintf(ids, sizeof ids, "  vendor 0x%04X  product 0x%04X  usage page 0x%04X  usage %u\n",
+                  facts.vendorId, facts.productId, facts.usagePage, facts.usage);
+    HidRoleDecision decision =
+        ClassifyHidInterface(facts, std::u16string(path.begin(), path.end()), kVendorId, kProductId);
+    std::cout << ids << "  role: " << (decision.role == HidRole::kNone ? "none - " : "")
+              << decision.reason << "\n";
+  }
+  std::cout << count << " HID interface(s)" << std::endl;
+  return 0;
+}
+
+// Prints each report and stops the reader after the wanted number.
+class CWatchPrinter : public CReportPrinter {
+ public:
+  CWatchPrinter(CHidDevice& link, long limit) : CReportPrinter(std::cout), m_link(link), m_limit(limit) {}
+  void OnReportLine(const std::string& line) override {
+    if (m_seen > 0) Finish();
+    std::cout << "report " << ++m_seen << "\n";
+    CReportPrinter::OnReportLine(line);
+    if (m_limit > 0 && m_seen >= m_limit) m_link.RequestStop();
+  }
+
+ private:
+  CHidDevice& m_link;
+  long m_limit;
+  long m_seen = 0;
+};
+
+CHidDevice* g_watched = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD) {
+  if (g_watched) g_watched->RequestStop();
+  return TRUE;
+}
+
+int Watch(long limit) {
+  CHidDevice link;
+  link.m_vendorId = kVendorId;
+  link.m_productId = kProductId;
+  int found = link.bOpenHidDevice();
+  std::cout << "vendor-defined collection: " << (found ? "open" : "missing") << "\n";
+  if (link.InputHandle() == INVALID_HANDLE_VALUE) {
+    std::cout << "key collection: missing - is the keyboard plugged in?" << std::endl;
+    return 1;
+  }
+  std::cout << "key collection: open, watching" << std::endl;
+  g_watched = &link;
+  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+  CWatchPrinter printer(link, limit);
+  link.RunReader(printer);
+  printer.Finish();
+  g_watched = nullptr;
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "list") == 0 && argc == 2) return List();
+  if (argc >= 2 && std::strcmp(argv[1], "watch") == 0 && argc <= 3) {
+    long limit = argc == 3 ? std::strtol(argv[2], nullptr, 10) : 0;
+    if (limit < 0) limit = 0;
+    return Watch(limit);
+  }
+  std::cerr << "usage: orvane_probe list | watch [N]\n";
+  return 2;
+}
