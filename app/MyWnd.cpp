@@ -8,12 +8,6 @@
 
 const wchar_t kMainWindowTitle[] = L"Orvane_Keyboard_Hid";
 
-namespace {
-
-// The keyboard is opened this long after start, when the system is settled.
-const DWORD kStartupDelayMs = 10000;
-
-}  // namespace
 
 CMyWnd::CMyWnd() : m_hStartupStop(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   m_hidDevice.m_vendorId = 0x17EF;
@@ -21,6 +15,8 @@ CMyWnd::CMyWnd() : m_hStartupStop(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
 }
 
 CMyWnd::~CMyWnd() {
+  // A worker stuck retrying the reader's start gives up once the link stops.
+  m_hidDevice.RequestStop();
   if (m_hStartupThread) {
     SetEvent(m_hStartupStop.Get());
     WaitForSingleObject(m_hStartupThread.Get(), INFINITE);
@@ -30,6 +26,13 @@ CMyWnd::~CMyWnd() {
 const MessageMap* CMyWnd::GetMessageMap() const {
   static const MessageMapEntry entries[] = {
       MapCreate(&CMyWnd::OnCreate),
+      MapDestroy(&CMyWnd::OnDestroy),
+      MapTimer(&CMyWnd::OnTimer),
+      MapMessage(WM_DEVICECHANGE, &CMyWnd::OnDeviceChange),
+      MapMessage(0x501, &CMyWnd::OnReserved501),
+      MapCommand(1123, &CMyWnd::OnShowTrayIcon),
+      MapCommand(6002, &CMyWnd::OnExitCommand),
+      MapCommand(6001, &CMyWnd::OnLaunchGaming),
   };
   static const MessageMap map = {CWnd::GetMessageMap(), entries, std::size(entries)};
   return &map;
@@ -46,17 +49,10 @@ int CMyWnd::OnCreate(LPCREATESTRUCTW create) {
   // Exactly the tool-window style: no taskbar button, no Alt+Tab entry.
   SetWindowLongW(m_hWnd, GWL_EXSTYLE, WS_EX_TOOLWINDOW);
   SetWindowText(kMainWindowTitle);
+  m_fnLock = ReadFnLock();
   m_openUser = GetConsoleUserName();
+  FillTrayIcon();
   m_hStartupThread.Reset(CreateThread(nullptr, 0, OpenUsbThread, this, 0, nullptr));
   LogWrite("OnCreate over");
-  return 0;
-}
-
-DWORD WINAPI CMyWnd::OpenUsbThread(LPVOID param) {
-  CMyWnd* wnd = static_cast<CMyWnd*>(param);
-  // Waiting on the stop event rather than sleeping lets the object go at any
-  // time. Only WAIT_TIMEOUT may lead on to the keyboard: a stop or a failed
-  // wait ends the worker.
-  WaitForSingleObject(wnd->m_hStartupStop.Get(), kStartupDelayMs);
   return 0;
 }

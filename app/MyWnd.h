@@ -26,8 +26,28 @@ class CMyWnd : public CWnd {
   // Makes the invisible window; OnCreate runs before this returns.
   virtual BOOL CreateHiddenWindow();
 
-  // The start-up worker's thread routine; its argument is the CMyWnd.
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  // The start-up worker's thread routine; its argument is the CMyWnd. 10 s
+  // after the window was made it opens the keyboard and sends it the stored
+  // Fn-lock state.
   static DWORD WINAPI OpenUsbThread(LPVOID param);
+
+  // Discovery, then feature report 05 with the state through the freshly
+  // opened vendor-defined collection.
+  void SendFnLockState(int32_t state);
+  // 1 when header is a device-interface notification whose name holds both
+  // IDs in upper-case hex.
+  int CheckDeviceVPID(const void* header, uint32_t vendorId, uint32_t productId);
+
+  // The Fn-lock state stored for the user ("IsFnLuck"), created as 0 when
+  // missing; and its writing.
+  int32_t ReadFnLock();
+  int WriteFnLock(int32_t state);
+
+  // Timers of the main window: the OSD hide and the reopening after a resume.
+  static constexpr UINT_PTR kOsdHideTimer = 100099;
+  static constexpr UINT_PTR kWakeUpTimer = 100102;
 
   // State, in the order the members are built (and torn down in reverse).
   CKernelHandle m_hStartupThread;
@@ -47,7 +67,22 @@ class CMyWnd : public CWnd {
 
  protected:
   int OnCreate(LPCREATESTRUCTW create);
+  void OnDestroy();
+  void OnTimer(UINT_PTR timerId);
+  LRESULT OnDeviceChange(WPARAM eventType, LPARAM eventData);
+  LRESULT OnReserved501(WPARAM, LPARAM);
+  void OnShowTrayIcon();
+  void OnExitCommand();
+  void OnLaunchGaming();
+
+ private:
+  void ReopenAfterWakeUp();
+  void FillTrayIcon();
+  void RemoveTrayIcon();  // the delete request, when an add was made
 };
+
+// 1 after an add request for the notification-area icon, 0 after a delete.
+extern int g_bTrayIconShown;
 
 // The title other programs find the window by.
 extern const wchar_t kMainWindowTitle[];

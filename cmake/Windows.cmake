@@ -41,8 +41,9 @@ add_library(orvane_vkbd_platform OBJECT tools/vkbd/VirtualHidPlatform.cpp)
 target_link_libraries(orvane_vkbd_platform PUBLIC orvane_hid)
 
 # The application shell: CHidApp and the main window.
-add_library(orvane_app STATIC app/HidApp.cpp app/MyWnd.cpp)
-target_link_libraries(orvane_app PUBLIC orvane_fw orvane_sysinfo orvane_hid orvane_log)
+add_library(orvane_app STATIC app/HidApp.cpp app/MyWnd.cpp app/MyWndCommands.cpp
+  app/MyWndDevice.cpp app/MyWndRouting.cpp actions/FnLock.cpp)
+target_link_libraries(orvane_app PUBLIC orvane_fw orvane_sysinfo orvane_hid orvane_log shell32 ole32)
 
 set(ICON ${CMAKE_CURRENT_BINARY_DIR}/res/app.ico)
 add_custom_command(OUTPUT ${ICON}
@@ -107,3 +108,14 @@ orvane_win_test(hid_real_platform_tests SOURCES tests/win/HidRealPlatformTest.cp
 add_dependencies(hid_real_platform_tests orvane_probe)
 orvane_win_test(probe_tests SOURCES tests/win/ProbeTest.cpp LIBS orvane_virtual_keyboard LOCK vkbd)
 add_dependencies(probe_tests orvane_probe_virtual)
+
+# Stands in for the companion program started by command 6001.
+add_executable(Gaming WIN32 tests/win/GamingMarker.cpp)
+target_link_options(Gaming PRIVATE -municode)
+
+orvane_win_test(fnlock_tests SOURCES tests/win/FnLockTest.cpp
+  LIBS orvane_app orvane_hid_platform LOCK fnlock_registry)
+orvane_win_test(main_window_tests SOURCES tests/win/MainWindowTest.cpp
+  LIBS orvane_app orvane_vkbd_platform orvane_virtual_keyboard
+  LOCK main_instance c_log vkbd fnlock_registry)
+add_dependencies(main_window_tests Gaming)

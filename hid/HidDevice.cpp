@@ -1,5 +1,7 @@
 #include "hid/HidDevice.h"
 
+#include <dbt.h>
+
 #include <string>
 
 #include "hid/HidInterfaceRules.h"
@@ -79,6 +81,23 @@ int CHidDevice::bOpenHidDevice() {
     }
   }
   return found;
+}
+
+int CHidDevice::bHidDeviceNotify(HWND window, CDevNotify* notify) {
+  LogWrite("bHidDeviceNotify_in");
+  m_hNotifyWnd = window;  // before the reader exists: it never changes after
+  int found = bOpenHidDevice();
+  LogWrite("m_handleDev:%d,m_handleInput:%d", HandleForLog(DevHandle()),
+           HandleForLog(InputHandle()));
+  StartServiceThread();
+
+  DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
+  static_assert(sizeof filter == 32, "the filter record of a 32-bit process");
+  filter.dbcc_size = sizeof filter;
+  filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  filter.dbcc_classguid = HidClassGuid();
+  notify->Reset(RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
+  return (*notify && found == 1) ? 1 : 0;
 }
 
 int CHidDevice::SetFeature(void* buffer, ULONG length) {

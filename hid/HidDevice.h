@@ -38,6 +38,12 @@ class CHidDevice {
   // on interface 1 (m_handleInput). 1 when m_handleDev was found.
   int bOpenHidDevice();
 
+  // The first opening: discovery, the reader thread (started whatever
+  // discovery found) and the registration of window for HID device-interface
+  // notifications into notify. 1 when both the registration and the
+  // vendor-defined collection were had.
+  int bHidDeviceNotify(HWND window, CDevNotify* notify);
+
   // HidD_SetFeature through m_handleDev; 1 on success.
   int SetFeature(void* buffer, ULONG length);
 
@@ -65,6 +71,9 @@ class CHidDevice {
   ThreadCreator m_pfnCreateThread;
 
  private:
+  static int HandleForLog(HANDLE handle) {
+    return static_cast<int>(reinterpret_cast<INT_PTR>(handle));
+  }
   void ReadPass(IKeyReportSink& sink);
   void ReleaseHandles();  // caller holds m_linkMutex
 

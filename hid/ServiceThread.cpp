@@ -27,8 +27,6 @@ class CReaderSink : public IKeyReportSink {
   HWND m_notifyWindow;
 };
 
-int HandleForLog(HANDLE handle) { return static_cast<int>(reinterpret_cast<INT_PTR>(handle)); }
-
 }  // namespace
 
 DWORD WINAPI CHidDevice::ServiceThread(void* device) {

@@ -21,6 +21,9 @@ class CLogCapture {
   CLogCapture(const CLogCapture&) = delete;
   CLogCapture& operator=(const CLogCapture&) = delete;
 
+  // Starts the file afresh: later Messages() hold only what came after.
+  void Clear() const { DeleteFileA(kPath); }
+
   std::vector<std::string> Messages() const {
     std::ifstream in(kPath, std::ios::binary);
     std::ostringstream bytes;

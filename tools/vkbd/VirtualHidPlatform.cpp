@@ -39,9 +39,7 @@ bool Transact(HANDLE pipe, uint8_t request, void* reply, DWORD replySize, DWORD*
 
 }  // namespace
 
-GUID HidClassGuid() {
-  return {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-}
+GUID HidClassGuid() { return kHidInterfaceClass; }
 
 std::vector<std::wstring> EnumerateHidInterfacePaths(const GUID&) {
   std::vector<std::wstring> paths;

@@ -1,12 +1,16 @@
 #include "tools/vkbd/VirtualKeyboard.h"
 
+#include <dbt.h>
+
 #include <cstdio>
+#include <cwctype>
 #include <future>
 
 #include "tools/vkbd/VkbdProtocol.h"
 
 namespace {
 
+// kHidInterfaceClass as a device path ends in it.
 const wchar_t kHidClassSuffix[] = L"#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 constexpr DWORD kPipeBufferSize = 64 * 1024;
 
@@ -92,6 +96,30 @@ void CVirtualKeyboard::Run(std::function<void()> command) {
   }
   SetEvent(m_wake.Get());
   finished.wait();
+}
+
+void CVirtualKeyboard::NotifyWindow(HWND window, bool arrival) {
+  const std::wstring pipePrefix = L"\\\\.\\pipe\\";
+  for (const VirtualCollection& collection : m_collections) {
+    // Device part in upper case, the class GUID as it is.
+    std::wstring name = L"\\\\?\\" + collection.path.substr(pipePrefix.size());
+    size_t guid = name.rfind(L"#{");
+    for (size_t i = 0; i < guid; ++i) name[i] = static_cast<wchar_t>(std::towupper(name[i]));
+
+    size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) +
+                  (name.size() + 1) * sizeof(wchar_t);
+    std::vector<DWORD> storage((size + sizeof(DWORD) - 1) / sizeof(DWORD), 0);
+    auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(storage.data());
+    record->dbcc_size = static_cast<DWORD>(size);
+    record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    record->dbcc_classguid = kHidInterfaceClass;
+    wcscpy(record->dbcc_name, name.c_str());
+    SendMessageTimeoutW(window, WM_DEVICECHANGE,
+                        arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
+                        reinterpret_cast<LPARAM>(record), SMTO_ABORTIFHUNG, 5000, nullptr);
+  }
+  SendMessageTimeoutW(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG, 5000,
+                      nullptr);
 }
 
 void CVirtualKeyboard::Plug() {

@@ -52,6 +52,12 @@ class CVirtualKeyboard {
   void Unplug();
   bool IsPlugged();
 
+  // Tells window of a plug (arrival) or an unplug as the system tells the
+  // windows registered for HID interfaces: one device-interface notification
+  // per collection, named the way the system names them
+  // ("\\?\HID#VID_17EF&PID_6100&MI_01..."), then a node change.
+  void NotifyWindow(HWND window, bool arrival);
+
   // Sends one input report to every open handle of the key collection;
   // returns how many handles it reached.
   int SendInputReport(const std::vector<uint8_t>& report);

@@ -10,9 +10,15 @@
 // each ended by '\n'.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 
 constexpr wchar_t kVkbdControlPipe[] = L"\\\\.\\pipe\\orvane-virtual-keyboard";
 constexpr uint8_t kVkbdQuery = 'Q';
 constexpr uint8_t kVkbdSetFeature = 'F';
 constexpr uint8_t kVkbdList = 'L';
+
+// The HID device-interface class, as the system's HID class driver gives it.
+constexpr GUID kHidInterfaceClass = {0x4D1E55B2, 0xF16F, 0x11CF,
+                                     {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};

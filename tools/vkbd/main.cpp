@@ -1,7 +1,8 @@
 // orvane_vkbd: plays the keyboard under Wine for tests, demos and people.
 // Reads one command per line on standard input and answers each with one
 // line (listings end with "end"):
-//   plug | unplug            plug the keyboard in, or pull it out
+//   plug | unplug            plug the keyboard in, or pull it out; a running
+//                            utility's window is told as the system would
 //   press HEX...             send one input report, e.g. "press 02 00 10 00"
 //   key NAME                 press and release a special key: settings, snip,
 //                            lock, mic, fnlock-off, fnlock-on, fan
@@ -37,12 +38,12 @@ std::string Execute(CVirtualKeyboard& keyboard, const std::string& line) {
   std::istringstream fields(line);
   std::string command;
   if (!(fields >> command)) return "";
-  if (command == "plug") {
-    keyboard.Plug();
-    return "ok";
-  }
-  if (command == "unplug") {
-    keyboard.Unplug();
+  if (command == "plug" || command == "unplug") {
+    bool arrival = command == "plug";
+    if (arrival) keyboard.Plug(); else keyboard.Unplug();
+    if (HWND utility = FindWindowW(nullptr, L"Orvane_Keyboard_Hid")) {
+      keyboard.NotifyWindow(utility, arrival);
+    }
     return "ok";
   }
   if (command == "press") {

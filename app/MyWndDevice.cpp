@@ -1,0 +1,85 @@
+// The keyboard's comings and goings: the first opening by the start-up
+// worker, arrival and removal notifications, the reopening after a resume,
+// and the Fn-lock report sent each time the keyboard is opened.
+#include <windows.h>
+#include <dbt.h>
+
+#include <cwchar>
+#include <string>
+
+#include "app/MyWnd.h"
+#include "hid/DeviceNotification.h"
+#include "log/Log.h"
+
+namespace {
+
+// The keyboard is opened this long after start, when the system is settled.
+const DWORD kStartupDelayMs = 10000;
+const uint32_t kNotifiedVendorId = 0x17EF;
+const uint32_t kNotifiedProductId = 0x6100;
+
+}  // namespace
+
+DWORD WINAPI CMyWnd::OpenUsbThread(LPVOID param) {
+  CMyWnd* wnd = static_cast<CMyWnd*>(param);
+  // Waiting on the stop event rather than sleeping lets the object go at any
+  // time; only the full wait leads on to the keyboard.
+  if (WaitForSingleObject(wnd->m_hStartupStop.Get(), kStartupDelayMs) != WAIT_TIMEOUT) return 0;
+
+  wnd->m_usbOpen = wnd->m_hidDevice.bHidDeviceNotify(wnd->m_hWnd, &wnd->m_hDevNotify);
+  LogWrite("OnCreate Open Usb:%d", wnd->m_usbOpen.load());
+  if (wnd->m_usbOpen == 0) return 0;
+  wnd->SendFnLockState(wnd->m_fnLock);
+  return 0;
+}
+
+void CMyWnd::SendFnLockState(int32_t state) {
+  // A fresh discovery first: the report always goes through a newly opened
+  // vendor-defined collection.
+  if (!m_hidDevice.bOpenHidDevice()) return;
+  uint8_t report[8] = {0x05, static_cast<uint8_t>(state & 0xFF)};
+  m_hidDevice.SetFeature(report, sizeof report);
+}
+
+int CMyWnd::CheckDeviceVPID(const void* header, uint32_t vendorId, uint32_t productId) {
+  std::optional<std::u16string> name = DeviceInterfaceName(header);
+  if (!name) return 0;
+  int result = bNameHasIds(*name, vendorId, productId) ? 1 : 0;
+  std::wstring wide(name->begin(), name->end());
+  LogWrite("CheckDeviceVPID DBT_DEVTYP_DEVICEINTERFACE Usb:%S", wide.c_str());
+  return result;
+}
+
+LRESULT CMyWnd::OnDeviceChange(WPARAM eventType, LPARAM eventData) {
+  wchar_t line[64];
+  swprintf(line, std::size(line), L"OnDeviceChange %d, %x\n", static_cast<int>(eventType),
+           static_cast<unsigned>(eventData));
+  OutputDebugStringW(line);
+  LogWrite("OnDeviceChange Open Usb:%d", m_usbOpen.load());
+
+  const void* header = reinterpret_cast<const void*>(eventData);
+  if (eventType == DBT_DEVICEARRIVAL) {
+    if (CheckDeviceVPID(header, kNotifiedVendorId, kNotifiedProductId) == 1 && m_usbOpen == 0) {
+      LogWrite("OnDeviceChange bOpenHidDevice Find");
+      m_fnLock = ReadFnLock();
+      SendFnLockState(m_fnLock);
+      m_usbOpen = m_hidDevice.bOpenHidDevice();
+    }
+  } else if (eventType == DBT_DEVICEREMOVECOMPLETE) {
+    // Nothing is closed: the reader's reads fail quietly until the next
+    // discovery replaces the handles.
+    if (CheckDeviceVPID(header, kNotifiedVendorId, kNotifiedProductId) == 1 && m_usbOpen != 0) {
+      m_usbOpen = 0;
+    }
+  }
+  return TRUE;
+}
+
+void CMyWnd::ReopenAfterWakeUp() {
+  LogWrite("TIMER_WAKEUP");
+  m_usbOpen = m_hidDevice.bOpenHidDevice();
+  if (m_usbOpen == 1) {
+    m_fnLock = ReadFnLock();
+    SendFnLockState(m_fnLock);
+  }
+}

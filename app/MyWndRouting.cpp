@@ -1,0 +1,43 @@
+// The main window's own handlers: destruction, timers, power and session
+// events, and the reserved message.
+#include <windows.h>
+#include <wtsapi32.h>
+
+#include "app/MyWnd.h"
+#include "log/Log.h"
+
+LRESULT CMyWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_POWERBROADCAST) {
+    if (wParam == PBT_APMSUSPEND) {
+      LogWrite("WM_POWERBROADCAST_PBT_APMSUSPEND(%X)", PBT_APMSUSPEND);
+    } else if (wParam == PBT_APMRESUMESUSPEND || wParam == PBT_APMRESUMEAUTOMATIC) {
+      LogWrite("WM_POWERBROADCAST_PBT_APMRESUMEAUTOMATIC(%X)", static_cast<unsigned>(wParam));
+      // A resume brings both events; the later one restarts the period, so
+      // the keyboard is reopened once, 10 s after it.
+      SetTimer(m_hWnd, kWakeUpTimer, 10000, nullptr);
+    }
+  }
+  return CWnd::WindowProc(message, wParam, lParam);
+}
+
+void CMyWnd::OnDestroy() {
+  if (HWND companion = FindWindowW(nullptr, L"Orvane_Keyboard")) {
+    PostMessageW(companion, WM_COMMAND, 0xFFFFFFFF, 0);
+  }
+  if (HWND osd = FindWindowW(nullptr, L"OSDMain")) {
+    PostMessageW(osd, WM_DESTROY, 0, 0);
+    PostMessageW(osd, WM_CLOSE, 0, 0);
+  }
+  CoUninitialize();
+  CWnd::OnDestroy();
+}
+
+void CMyWnd::OnTimer(UINT_PTR timerId) {
+  if (timerId == kWakeUpTimer) {
+    ReopenAfterWakeUp();
+    KillTimer(m_hWnd, kWakeUpTimer);
+  }
+  CWnd::OnTimer(timerId);
+}
+
+LRESULT CMyWnd::OnReserved501(WPARAM, LPARAM) { return 0; }
