@@ -83,7 +83,7 @@ orvane_win_test(system_info_tests SOURCES tests/win/SystemInfoTest.cpp LIBS orva
 add_dependencies(system_info_tests system_info_probe)
 
 orvane_win_test(app_tests SOURCES tests/win/AppTest.cpp LIBS orvane_app orvane_hid_platform
-  LOCK main_instance c_log)
+  LOCK main_instance c_log fnlock_registry)
 
 # These read and start the built Orvane_Keyboard_Hid.exe beside them.
 orvane_win_test(exe_resource_tests SOURCES tests/win/ExeResourceTest.cpp LIBS version)

@@ -64,13 +64,15 @@ TEST_F(AppTest, FreshWindowObjectHoldsTheStartingState) {
 }
 
 // The window's looks are checked on the real program (exe_run_tests).
-TEST_F(AppTest, CreatingTheWindowCapturesTheConsoleUserAndStartsTheWaitingWorker) {
+TEST_F(AppTest, CreatingTheWindowReadsTheStoredStateCapturesTheUserAndStartsTheWorker) {
   g_bLogEnabled = 1;
+  CMyWnd stored;
+  stored.WriteFnLock(1);
   CMyWnd wnd;
   ASSERT_TRUE(wnd.CreateHiddenWindow());
   EXPECT_EQ(FindWindowW(nullptr, L"Orvane_Keyboard_Hid"), wnd.m_hWnd);
   EXPECT_EQ(wnd.m_openUser, GetConsoleUserName());
-  EXPECT_EQ(wnd.m_fnLock.load(), 0);
+  EXPECT_EQ(wnd.m_fnLock.load(), 1);
   ASSERT_TRUE(wnd.m_hStartupThread.IsValid());
   EXPECT_EQ(WaitForSingleObject(wnd.m_hStartupThread.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
       << "the start-up worker waits before it opens the keyboard";
