@@ -4,13 +4,10 @@ add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)
 set(STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 add_link_options(${STATIC_RUNTIME})
 
-option(ORVANE_DIAGNOSTIC_LOG "Turn the diagnostic log on at start" OFF)
+option(ORVANE_DIAGNOSTIC_LOG "Build Orvane_Keyboard_Hid.exe with the log on at start" OFF)
 
 add_library(orvane_log STATIC log/Log.cpp)
 target_link_libraries(orvane_log PUBLIC orvane_portable)
-if(ORVANE_DIAGNOSTIC_LOG)
-  target_compile_definitions(orvane_log PRIVATE ORVANE_DIAGNOSTIC_LOG)
-endif()
 
 enable_language(RC)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
@@ -54,12 +51,21 @@ add_custom_command(OUTPUT ${ICON}
 set_source_files_properties(res/Orvane_Keyboard_Hid.rc PROPERTIES
   OBJECT_DEPENDS "${ICON};${CMAKE_SOURCE_DIR}/res/Orvane_Keyboard_Hid.manifest")
 
-add_executable(Orvane_Keyboard_Hid WIN32 app/Main.cpp fw/WinMain.cpp
-  res/Orvane_Keyboard_Hid.rc ${ICON})
-target_include_directories(Orvane_Keyboard_Hid PRIVATE
-  ${CMAKE_SOURCE_DIR}/res ${CMAKE_CURRENT_BINARY_DIR}/res)
-target_link_libraries(Orvane_Keyboard_Hid orvane_app orvane_hid_platform)
-target_link_options(Orvane_Keyboard_Hid PRIVATE -municode)
+# The utility, and variants of it that differ only in their entry file or in
+# the HID platform they link; the diagnostic build has the log on at start.
+function(orvane_utility name platform)
+  add_executable(${name} WIN32 app/Main.cpp fw/WinMain.cpp res/Orvane_Keyboard_Hid.rc ${ICON})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/res ${CMAKE_CURRENT_BINARY_DIR}/res)
+  target_link_libraries(${name} orvane_app ${platform})
+  target_link_options(${name} PRIVATE -municode)
+endfunction()
+
+orvane_utility(Orvane_Keyboard_Hid orvane_hid_platform)
+if(ORVANE_DIAGNOSTIC_LOG)
+  target_compile_definitions(Orvane_Keyboard_Hid PRIVATE ORVANE_DIAGNOSTIC_LOG)
+endif()
+orvane_utility(Orvane_Keyboard_Hid_diag orvane_hid_platform)
+target_compile_definitions(Orvane_Keyboard_Hid_diag PRIVATE ORVANE_DIAGNOSTIC_LOG)
 
 # Each Windows test program runs as one CTest test under Wine. Tests that
 # share a file, window title or mutex name take the same RESOURCE_LOCK.
@@ -88,7 +94,7 @@ orvane_win_test(app_tests SOURCES tests/win/AppTest.cpp LIBS orvane_app orvane_h
 # These read and start the built Orvane_Keyboard_Hid.exe beside them.
 orvane_win_test(exe_resource_tests SOURCES tests/win/ExeResourceTest.cpp LIBS version)
 add_dependencies(exe_resource_tests Orvane_Keyboard_Hid)
-orvane_win_test(exe_run_tests SOURCES tests/win/ExeRunTest.cpp LOCK main_instance)
+orvane_win_test(exe_run_tests SOURCES tests/win/ExeRunTest.cpp LOCK main_instance fnlock_registry)
 add_dependencies(exe_run_tests Orvane_Keyboard_Hid)
 
 orvane_win_test(hid_link_tests SOURCES tests/win/HidLinkTest.cpp
@@ -119,3 +125,6 @@ orvane_win_test(main_window_tests SOURCES tests/win/MainWindowTest.cpp
   LIBS orvane_app orvane_vkbd_platform orvane_virtual_keyboard
   LOCK main_instance c_log vkbd fnlock_registry)
 add_dependencies(main_window_tests Gaming)
+orvane_win_test(diagnostic_build_tests SOURCES tests/win/DiagnosticBuildTest.cpp LIBS orvane_log
+  LOCK main_instance c_log fnlock_registry)
+add_dependencies(diagnostic_build_tests Orvane_Keyboard_Hid Orvane_Keyboard_Hid_diag)

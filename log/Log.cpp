@@ -11,11 +11,8 @@
 #include "fw/UniqueHandle.h"
 #include "log/LogStamp.h"
 
-#ifdef ORVANE_DIAGNOSTIC_LOG
-int g_bLogEnabled = 1;
-#else
+// Off at start; only the diagnostic build of the utility turns it on.
 int g_bLogEnabled = 0;
-#endif
 
 namespace {
 

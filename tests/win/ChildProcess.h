@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "fw/UniqueHandle.h"
+#include "tests/win/ExeTestSupport.h"
 
 class CChildProcess {
  public:
@@ -40,13 +41,6 @@ class CChildProcess {
   std::string m_buffer;
   bool m_ended = false;
 };
-
-inline std::wstring BesideTests(const std::wstring& program) {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self);
-  return path.substr(0, path.rfind(L'\\') + 1) + program;
-}
 
 inline CChildProcess::CChildProcess(const std::wstring& program, const std::wstring& arguments) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
