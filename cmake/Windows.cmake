@@ -66,6 +66,10 @@ if(ORVANE_DIAGNOSTIC_LOG)
 endif()
 orvane_utility(Orvane_Keyboard_Hid_diag orvane_hid_platform)
 target_compile_definitions(Orvane_Keyboard_Hid_diag PRIVATE ORVANE_DIAGNOSTIC_LOG)
+# With the virtual keyboard in place of the real one, for the end-to-end tests.
+orvane_utility(Orvane_Keyboard_Hid_vkbd orvane_vkbd_platform)
+orvane_utility(Orvane_Keyboard_Hid_vkbd_diag orvane_vkbd_platform)
+target_compile_definitions(Orvane_Keyboard_Hid_vkbd_diag PRIVATE ORVANE_DIAGNOSTIC_LOG)
 
 # Each Windows test program runs as one CTest test under Wine. Tests that
 # share a file, window title or mutex name take the same RESOURCE_LOCK.
@@ -128,3 +132,8 @@ add_dependencies(main_window_tests Gaming)
 orvane_win_test(diagnostic_build_tests SOURCES tests/win/DiagnosticBuildTest.cpp LIBS orvane_log
   LOCK main_instance c_log fnlock_registry)
 add_dependencies(diagnostic_build_tests Orvane_Keyboard_Hid Orvane_Keyboard_Hid_diag)
+
+orvane_win_test(end_to_end_tests SOURCES tests/win/EndToEndTest.cpp
+  LOCK main_instance c_log vkbd fnlock_registry)
+add_dependencies(end_to_end_tests Orvane_Keyboard_Hid_vkbd Orvane_Keyboard_Hid_vkbd_diag
+  orvane_vkbd Gaming)
