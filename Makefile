@@ -1,8 +1,10 @@
 # make test: installs what is missing, builds for Linux and for Windows, and
+# runs every test tier (native, fuzzers briefly, then Windows under Wine and
+# Xvfb).
 MAKEFLAGS += --no-print-directory
-# runs every test tier (native, then Windows under Wine and Xvfb).
 HOST_BUILD := build/host
 WIN_BUILD := build/win
+FUZZ_BUILD := build/fuzz
 JOBS := $(shell nproc)
 
 .PHONY: setup build test clean
@@ -16,9 +18,12 @@ build: setup
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 	  -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(WIN_BUILD) -j $(JOBS)
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DORVANE_FUZZ=ON >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 test: build
 	ctest --test-dir $(HOST_BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j $(JOBS)
 	scripts/with-display ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
 
 clean:
