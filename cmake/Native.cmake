@@ -4,6 +4,7 @@ target_compile_options(orvane_portable PUBLIC ${SANITIZE})
 target_link_options(orvane_portable PUBLIC ${SANITIZE})
 
 add_executable(native_tests
+  tests/native/FanModeTest.cpp
   tests/native/HidInterfaceRulesTest.cpp
   tests/native/KeyReportTest.cpp
   tests/native/LogStampTest.cpp
