@@ -11,9 +11,13 @@
 #include <cstdint>
 #include <string>
 
+#include "actions/ActionOsd.h"
+#include "actions/ShellActions.h"
+#include "fw/ComPtr.h"
 #include "fw/UniqueHandle.h"
 #include "fw/Wnd.h"
 #include "hid/HidDevice.h"
+#include "settings/GameZoneClient.h"
 #include "settings/SettingsRecord.h"
 
 class CMyWnd : public CWnd {
@@ -40,14 +44,36 @@ class CMyWnd : public CWnd {
   // IDs in upper-case hex.
   int CheckDeviceVPID(const void* header, uint32_t vendorId, uint32_t productId);
 
-  // The Fn-lock state stored for the user ("IsFnLuck"), created as 0 when
-  // missing; and its writing.
-  int32_t ReadFnLock();
-  int WriteFnLock(int32_t state);
-
   // Timers of the main window: the OSD hide and the reopening after a resume.
   static constexpr UINT_PTR kOsdHideTimer = 100099;
   static constexpr UINT_PTR kWakeUpTimer = 100102;
+
+  // The hot-key actions, one per key event, for the window thread. Each
+  // leaves the state the OSD reads already set and says which OSD follows.
+  ActionOsd ActSettingsShortcut();  // Win+I
+  ActionOsd ActScreenSnip();
+  ActionOsd ActLockDesktop();
+  ActionOsd ActMicMute();         // m_micMuted; the OSD unless a companion shows it
+  ActionOsd ActFnLockOff();       // m_fnLock = 0, stored
+  ActionOsd ActFnLockOn();        // m_fnLock = 1, stored
+  ActionOsd ActSmartFanToggle();  // m_fanMode, when "SmartFan" enables it
+
+  // 1 muted, 0 live, -1 unreadable: the default capture endpoint's state.
+  int32_t ReadMicMute();
+  // The Fn-lock state stored for the user; see actions/FnLock.h.
+  int32_t ReadFnLock();
+  int32_t WriteFnLock(int32_t state);
+
+  // The fan mode through WMI; -1 when the query fails.
+  int32_t GetSmartFanMode();
+  void SetSmartFanMode(int32_t mode);
+
+  // Fills m_configPath (executable folder + "config") unless it is set.
+  void EnsureConfigPath();
+  // Re-reads m_settings from m_settingsPath and writes it back when that
+  // file is missing. The path is empty, so this reads the defaults and
+  // writes nothing.
+  void ReloadSettings();
 
   // State, in the order the members are built (and torn down in reverse).
   CKernelHandle m_hStartupThread;
@@ -64,6 +90,12 @@ class CMyWnd : public CWnd {
   std::atomic<int32_t> m_usbOpen{0};  // written by the worker and the window
   std::wstring m_openUser;            // console user when the window was made
   NOTIFYICONDATAW m_trayIcon = {};    // handed to the shell, never filled in
+
+  // What the actions reach outside the program. Real by default; tests and
+  // the simulation build put stand-ins here.
+  ShellCalls m_shellCalls;  // version, WOW64, process start, lock
+  ComCreateFn m_createAudioEnumerator = CoCreateInstance;  // the MMDevice enumerator
+  CGameZoneClient m_gameZone;  // the WMI fan class
 
  protected:
   int OnCreate(LPCREATESTRUCTW create);

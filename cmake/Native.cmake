@@ -5,6 +5,7 @@ target_link_options(orvane_portable PUBLIC ${SANITIZE})
 
 add_executable(native_tests
   tests/native/DeviceNotificationTest.cpp
+  tests/native/FanModeTest.cpp
   tests/native/HidInterfaceRulesTest.cpp
   tests/native/KeyReportTest.cpp
   tests/native/LogStampTest.cpp

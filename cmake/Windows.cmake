@@ -37,10 +37,41 @@ target_link_libraries(orvane_virtual_keyboard PUBLIC orvane_portable)
 add_library(orvane_vkbd_platform OBJECT tools/vkbd/VirtualHidPlatform.cpp)
 target_link_libraries(orvane_vkbd_platform PUBLIC orvane_hid)
 
-# The application shell: CHidApp and the main window.
-add_library(orvane_app STATIC app/HidApp.cpp app/MyWnd.cpp app/MyWndCommands.cpp
-  app/MyWndDevice.cpp app/MyWndRouting.cpp actions/FnLock.cpp)
-target_link_libraries(orvane_app PUBLIC orvane_fw orvane_sysinfo orvane_hid orvane_log shell32 ole32)
+# The configuration file and the WMI client of the fan mode.
+add_library(orvane_settings STATIC
+  settings/GameZoneClient.cpp
+  settings/IniFile.cpp
+  settings/Settings.cpp)
+target_link_libraries(orvane_settings PUBLIC orvane_log ole32 oleaut32 uuid wbemuuid)
+
+# The hot-key actions' platform side.
+add_library(orvane_actions STATIC
+  actions/FnLock.cpp
+  actions/MicMute.cpp
+  actions/ShellActions.cpp)
+target_link_libraries(orvane_actions PUBLIC orvane_sysinfo orvane_log ole32 uuid shell32)
+
+# Fake Core Audio and WMI worlds: the tests' stand-ins for a capture device
+# and the machine's fan class, and the simulation build's.
+add_library(orvane_sim STATIC
+  tools/sim/FakeCom.cpp
+  tools/sim/FakeCoreAudio.cpp
+  tools/sim/FakeWmi.cpp)
+target_include_directories(orvane_sim PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(orvane_sim PUBLIC ole32 oleaut32 uuid wbemuuid)
+
+# The application shell: CHidApp and the main window, with the window's
+# actions and settings operations.
+add_library(orvane_app STATIC
+  actions/MyWndActions.cpp
+  app/HidApp.cpp
+  app/MyWnd.cpp
+  app/MyWndCommands.cpp
+  app/MyWndDevice.cpp
+  app/MyWndRouting.cpp
+  settings/MyWndSettings.cpp)
+target_link_libraries(orvane_app PUBLIC orvane_fw orvane_sysinfo orvane_hid orvane_log
+  orvane_actions orvane_settings shell32 ole32)
 
 set(ICON ${CMAKE_CURRENT_BINARY_DIR}/res/app.ico)
 add_custom_command(OUTPUT ${ICON}
@@ -123,8 +154,6 @@ add_dependencies(probe_tests orvane_probe_virtual)
 add_executable(Gaming WIN32 tests/win/GamingMarker.cpp)
 target_link_options(Gaming PRIVATE -municode)
 
-orvane_win_test(fnlock_tests SOURCES tests/win/FnLockTest.cpp
-  LIBS orvane_app orvane_hid_platform LOCK fnlock_registry)
 orvane_win_test(main_window_tests SOURCES tests/win/MainWindowTest.cpp
   LIBS orvane_app orvane_vkbd_platform orvane_virtual_keyboard
   LOCK main_instance c_log vkbd fnlock_registry)
@@ -137,3 +166,23 @@ orvane_win_test(end_to_end_tests SOURCES tests/win/EndToEndTest.cpp
   LOCK main_instance c_log vkbd fnlock_registry)
 add_dependencies(end_to_end_tests Orvane_Keyboard_Hid_vkbd Orvane_Keyboard_Hid_vkbd_diag
   orvane_vkbd Gaming)
+
+# The hot-key actions and the settings. Tests that touch the same registry
+# key, file or the keyboard input stream take the same lock.
+add_executable(snip_probe tests/win/SnipProbe.cpp)
+add_executable(snip_runner tests/win/SnipRunner.cpp)
+target_include_directories(snip_runner PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(snip_runner orvane_actions)
+orvane_win_test(shell_actions_tests SOURCES tests/win/ShellActionsTest.cpp
+  LIBS orvane_actions LOCK keyboard_input c_log)
+add_dependencies(shell_actions_tests snip_probe snip_runner)
+orvane_win_test(mic_mute_tests SOURCES tests/win/MicMuteTest.cpp
+  LIBS orvane_actions orvane_sim LOCK mic_companion)
+orvane_win_test(fn_lock_tests SOURCES tests/win/FnLockTest.cpp
+  LIBS orvane_actions LOCK fnlock_registry)
+orvane_win_test(settings_tests SOURCES tests/win/SettingsTest.cpp LIBS orvane_settings)
+orvane_win_test(game_zone_tests SOURCES tests/win/GameZoneClientTest.cpp
+  LIBS orvane_settings orvane_sim LOCK c_log)
+orvane_win_test(window_action_tests SOURCES tests/win/MyWndActionsTest.cpp
+  LIBS orvane_app orvane_hid_platform orvane_sim
+  LOCK config_file fnlock_registry mic_companion keyboard_input)

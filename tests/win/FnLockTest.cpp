@@ -1,76 +1,116 @@
-// The Fn-lock state in the user's registry, for real under Wine.
+// The stored Fn-lock state in the user's registry, for real.
+#include "actions/FnLock.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <vector>
 
-#include "app/MyWnd.h"
+#include "fw/UniqueHandle.h"
 
 namespace {
 
-const wchar_t kKey[] = L"SOFTWARE\\Varnel_Fn";
-
 struct StoredValue {
-  DWORD type = 0;
-  std::vector<BYTE> data;
   bool present = false;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
 };
 
 StoredValue Stored() {
   StoredValue value;
   HKEY key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
-  DWORD size = 64;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kFnLockKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return value;
+  }
+  CRegKey owned(key);
+  DWORD size = 0;
+  if (RegQueryValueExW(key, kFnLockValue, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) {
+    return value;
+  }
+  value.present = true;
   value.data.resize(size);
-  value.present = RegQueryValueExW(key, L"IsFnLuck", nullptr, &value.type, value.data.data(),
-                                   &size) == ERROR_SUCCESS;
-  value.data.resize(value.present ? size : 0);
-  RegCloseKey(key);
+  RegQueryValueExW(key, kFnLockValue, nullptr, nullptr, value.data.data(), &size);
   return value;
 }
 
-void Store(DWORD type, std::vector<BYTE> data) {
+bool KeyExists() {
   HKEY key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                            nullptr), ERROR_SUCCESS);
-  RegSetValueExW(key, L"IsFnLuck", 0, type, data.data(), static_cast<DWORD>(data.size()));
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kFnLockKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
   RegCloseKey(key);
+  return true;
+}
+
+void Store(DWORD type, const std::vector<BYTE>& data) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kFnLockKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS);
+  CRegKey owned(key);
+  RegSetValueExW(key, kFnLockValue, 0, type, data.data(), static_cast<DWORD>(data.size()));
 }
 
 class FnLockTest : public ::testing::Test {
  protected:
-  void SetUp() override { RegDeleteKeyW(HKEY_CURRENT_USER, kKey); }
-  void TearDown() override { RegDeleteKeyW(HKEY_CURRENT_USER, kKey); }
-  CMyWnd wnd;  // no window needed for the registry operations
+  void SetUp() override { RemoveKey(); }
+  void TearDown() override { RemoveKey(); }
+  static void RemoveKey() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kFnLockKey);
+    RegDeleteKeyW(HKEY_CURRENT_USER, kFnLockKey);
+  }
 };
 
-TEST_F(FnLockTest, MissingKeyIsCreatedWithOneZeroByte) {
-  EXPECT_EQ(wnd.ReadFnLock(), 0);
+TEST_F(FnLockTest, AMissingKeyIsCreatedHoldingTheOneByteZero) {
+  ASSERT_FALSE(KeyExists());
+  EXPECT_EQ(ReadFnLock(), 0);
   StoredValue value = Stored();
-  ASSERT_TRUE(value.present);
+  EXPECT_TRUE(value.present);
   EXPECT_EQ(value.type, static_cast<DWORD>(REG_BINARY));
-  EXPECT_EQ(value.data, (std::vector<BYTE>{0x00}));
+  EXPECT_EQ(value.data, std::vector<BYTE>{0x00});
 }
 
-TEST_F(FnLockTest, WriteStoresTheLowByteAndReadGivesItBack) {
-  wnd.WriteFnLock(1);
-  EXPECT_EQ(Stored().data, (std::vector<BYTE>{0x01}));
-  EXPECT_EQ(wnd.ReadFnLock(), 1);
-  wnd.WriteFnLock(0x100);  // only the low byte is kept
-  EXPECT_EQ(Stored().data, (std::vector<BYTE>{0x00}));
-  EXPECT_EQ(wnd.ReadFnLock(), 0);
-}
-
-TEST_F(FnLockTest, OddValuesReadTheirFirstByteWhateverTheirTypeOrLength) {
-  Store(REG_BINARY, {0x01, 0x7F, 0x33});
-  EXPECT_EQ(wnd.ReadFnLock(), 1);
-  Store(REG_DWORD, {0x01, 0x00, 0x00, 0x00});
-  EXPECT_EQ(wnd.ReadFnLock(), 1);
-  Store(REG_BINARY, {0xFE});
-  EXPECT_EQ(wnd.ReadFnLock(), 0xFE);
+TEST_F(FnLockTest, AKeyWithoutTheValueReadsZeroAndStaysWithoutIt) {
   Store(REG_BINARY, {});
-  EXPECT_EQ(wnd.ReadFnLock(), 0);
-  EXPECT_EQ(Stored().data, std::vector<BYTE>{});  // reading never rewrites a present key
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, kFnLockKey, kFnLockValue);
+  ASSERT_TRUE(KeyExists());
+  EXPECT_EQ(ReadFnLock(), 0);
+  EXPECT_FALSE(Stored().present);
+}
+
+TEST_F(FnLockTest, WritesOneBinaryByteAndReadsItBack) {
+  WriteFnLock(1);  // creates the key
+  EXPECT_EQ(Stored().type, static_cast<DWORD>(REG_BINARY));
+  EXPECT_EQ(Stored().data, std::vector<BYTE>{0x01});
+  EXPECT_EQ(ReadFnLock(), 1);
+  EXPECT_EQ(WriteFnLock(0), 0);
+  EXPECT_EQ(Stored().data, std::vector<BYTE>{0x00});
+  EXPECT_EQ(ReadFnLock(), 0);
+  // Only the low byte is kept.
+  WriteFnLock(0x0301);
+  EXPECT_EQ(Stored().data, std::vector<BYTE>{0x01});
+}
+
+TEST_F(FnLockTest, OfAValueOfAnotherSizeOrTypeTheFirstByteCounts) {
+  struct Case {
+    DWORD type;
+    std::vector<BYTE> data;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {REG_BINARY, {0x05}, 5},               // one byte is taken as it is
+      {REG_BINARY, {0x01, 0x00, 0x00}, 1},   // longer
+      {REG_BINARY, {0x00, 0x01}, 0},
+      {REG_BINARY, {}, 0},                   // no data
+      {REG_DWORD, {0x01, 0x00, 0x00, 0x00}, 1},
+      {REG_DWORD, {0x00, 0x00, 0x00, 0x01}, 0},
+      {REG_SZ, {'1', 0, 0, 0}, '1'},         // the type is not looked at
+  };
+  for (const Case& c : cases) {
+    Store(c.type, c.data);
+    EXPECT_EQ(ReadFnLock(), c.expected) << c.type << " of " << c.data.size() << " bytes";
+    EXPECT_EQ(Stored().data, c.data) << "reading leaves the value alone";
+  }
 }
 
 }  // namespace
