@@ -29,10 +29,12 @@ const MessageMap* CMyWnd::GetMessageMap() const {
       MapDestroy(&CMyWnd::OnDestroy),
       MapTimer(&CMyWnd::OnTimer),
       MapMessage(WM_DEVICECHANGE, &CMyWnd::OnDeviceChange),
-      MapMessage(0x501, &CMyWnd::OnReserved501),
-      MapCommand(1123, &CMyWnd::OnShowTrayIcon),
-      MapCommand(6002, &CMyWnd::OnExitCommand),
-      MapCommand(6001, &CMyWnd::OnLaunchGaming),
+      MapMessage(kMsgSettingsChanged, &CMyWnd::OnSettingsChanged),
+      MapMessage(WM_WTSSESSION_CHANGE, &CMyWnd::OnSessionChange),
+      MapMessage(kMsgReserved, &CMyWnd::OnReserved501),
+      MapCommand(kCmdShowTrayIcon, &CMyWnd::OnShowTrayIcon),
+      MapCommand(kCmdExit, &CMyWnd::OnExitCommand),
+      MapCommand(kCmdLaunchGaming, &CMyWnd::OnLaunchGaming),
   };
   static const MessageMap map = {CWnd::GetMessageMap(), entries, std::size(entries)};
   return &map;

@@ -44,6 +44,15 @@ class CMyWnd : public CWnd {
   // IDs in upper-case hex.
   int CheckDeviceVPID(const void* header, uint32_t vendorId, uint32_t productId);
 
+  // Private messages other programs send, and the key events of the reader.
+  static constexpr UINT kMsgSettingsChanged = WM_USER + 0xFF;
+  static constexpr UINT kMsgKeyEvent = WM_USER + 0x100;
+  static constexpr UINT kMsgReserved = WM_USER + 0x101;
+  // Command ids of WM_COMMAND that companion programs send.
+  static constexpr UINT kCmdShowTrayIcon = 1123;
+  static constexpr UINT kCmdLaunchGaming = 6001;
+  static constexpr UINT kCmdExit = 6002;
+
   // Timers of the main window: the OSD hide and the reopening after a resume.
   static constexpr UINT_PTR kOsdHideTimer = 100099;
   static constexpr UINT_PTR kWakeUpTimer = 100102;
@@ -102,6 +111,8 @@ class CMyWnd : public CWnd {
   void OnDestroy();
   void OnTimer(UINT_PTR timerId);
   LRESULT OnDeviceChange(WPARAM eventType, LPARAM eventData);
+  LRESULT OnSettingsChanged(WPARAM, LPARAM);
+  LRESULT OnSessionChange(WPARAM event, LPARAM);
   LRESULT OnReserved501(WPARAM, LPARAM);
   void OnShowTrayIcon();
   void OnExitCommand();

@@ -5,6 +5,8 @@
 
 #include "app/MyWnd.h"
 #include "log/Log.h"
+#include "settings/Settings.h"
+#include "settings/SystemInfo.h"
 
 LRESULT CMyWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_POWERBROADCAST) {
@@ -38,6 +40,20 @@ void CMyWnd::OnTimer(UINT_PTR timerId) {
     KillTimer(m_hWnd, kWakeUpTimer);
   }
   CWnd::OnTimer(timerId);
+}
+
+LRESULT CMyWnd::OnSessionChange(WPARAM event, LPARAM) {
+  // The session lock counts only where the reported version is above 5.
+  int major = GetReportedOsMajor();
+  if (event != WTS_CONSOLE_DISCONNECT && !(event == WTS_SESSION_LOCK && major > 5)) return 0;
+  RemoveTrayIcon();
+  WriteDeviceState(m_settingsPath, 0);
+  return 0;
+}
+
+LRESULT CMyWnd::OnSettingsChanged(WPARAM, LPARAM) {
+  ReloadSettings();
+  return 0;
 }
 
 LRESULT CMyWnd::OnReserved501(WPARAM, LPARAM) { return 0; }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/MyWnd.h"
+#include "settings/SystemInfo.h"
 #include "tests/win/ChildProcess.h"
 #include "tests/win/LogCapture.h"
 #include "tests/win/RecorderWindow.h"
@@ -221,6 +222,36 @@ TEST_F(MainWindowTest, DestructionTellsTheCompanionAndTheExternalOsd) {
   EXPECT_EQ(companion.received,
             (std::vector<std::pair<UINT, WPARAM>>{{WM_COMMAND, 0xFFFFFFFF}}));
   EXPECT_EQ(osd.received, (std::vector<std::pair<UINT, WPARAM>>{{WM_DESTROY, 0}, {WM_CLOSE, 0}}));
+}
+
+}  // namespace
+
+namespace {
+
+class SessionTest : public MainWindowTest {};
+
+TEST_F(SessionTest, DisconnectAndLockRemoveTheTrayIconUnlockDoesNot) {
+  ASSERT_EQ(GetReportedOsMajor(), 6u) << "this prefix reports Windows 6.x";
+  g_bTrayIconShown = 1;
+  EXPECT_EQ(SendMessageW(wnd.m_hWnd, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 3), 0);
+  EXPECT_EQ(g_bTrayIconShown, 1);
+  EXPECT_EQ(SendMessageW(wnd.m_hWnd, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 3), 0);
+  EXPECT_EQ(g_bTrayIconShown, 0);
+  g_bTrayIconShown = 1;
+  EXPECT_EQ(SendMessageW(wnd.m_hWnd, WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 3), 0);
+  EXPECT_EQ(g_bTrayIconShown, 0);
+  // No delete without an add; nothing else is touched either.
+  EXPECT_EQ(SendMessageW(wnd.m_hWnd, WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 3), 0);
+  EXPECT_EQ(g_bTrayIconShown, 0);
+  EXPECT_TRUE(log.Messages().empty());
+}
+
+// That the empty settings path writes no file anywhere is the settings
+// tests' concern; here the message reaches the reload.
+TEST_F(SessionTest, SettingsMessageReloadsTheSettings) {
+  wnd.m_settings.smartFan = 7;
+  EXPECT_EQ(SendMessageW(wnd.m_hWnd, CMyWnd::kMsgSettingsChanged, 1, 2), 0);
+  EXPECT_EQ(wnd.m_settings.smartFan, 0);  // the default, from no file
 }
 
 }  // namespace
