@@ -85,7 +85,11 @@ set_source_files_properties(res/Orvane_Keyboard_Hid.rc PROPERTIES
 # The utility, and variants of it that differ only in their entry file or in
 # the HID platform they link; the diagnostic build has the log on at start.
 function(orvane_utility name platform)
-  add_executable(${name} WIN32 app/Main.cpp fw/WinMain.cpp res/Orvane_Keyboard_Hid.rc ${ICON})
+  cmake_parse_arguments(U "" "MAIN" "" ${ARGN})
+  if(NOT U_MAIN)
+    set(U_MAIN app/Main.cpp)
+  endif()
+  add_executable(${name} WIN32 ${U_MAIN} fw/WinMain.cpp res/Orvane_Keyboard_Hid.rc ${ICON})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/res ${CMAKE_CURRENT_BINARY_DIR}/res)
   target_link_libraries(${name} orvane_app ${platform})
   target_link_options(${name} PRIVATE -municode)
@@ -101,6 +105,9 @@ target_compile_definitions(Orvane_Keyboard_Hid_diag PRIVATE ORVANE_DIAGNOSTIC_LO
 orvane_utility(Orvane_Keyboard_Hid_vkbd orvane_vkbd_platform)
 orvane_utility(Orvane_Keyboard_Hid_vkbd_diag orvane_vkbd_platform)
 target_compile_definitions(Orvane_Keyboard_Hid_vkbd_diag PRIVATE ORVANE_DIAGNOSTIC_LOG)
+# Every machine-side piece virtual (keyboard, capture device, fan class): the demo.
+orvane_utility(Orvane_Keyboard_Hid_sim orvane_vkbd_platform MAIN tools/sim/SimMain.cpp)
+target_link_libraries(Orvane_Keyboard_Hid_sim orvane_sim)
 
 # Each Windows test program runs as one CTest test under Wine. Tests that
 # share a file, window title or mutex name take the same RESOURCE_LOCK.
@@ -141,6 +148,8 @@ add_executable(orvane_vkbd tools/vkbd/main.cpp)
 target_link_libraries(orvane_vkbd orvane_virtual_keyboard)
 add_executable(orvane_probe tools/probe/main.cpp)
 target_link_libraries(orvane_probe orvane_hid orvane_hid_platform)
+add_executable(orvane_post tools/post/main.cpp)
+target_link_options(orvane_post PRIVATE -municode)
 add_executable(orvane_probe_virtual tools/probe/main.cpp)
 target_link_libraries(orvane_probe_virtual orvane_hid orvane_vkbd_platform)
 

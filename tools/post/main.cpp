@@ -1,0 +1,36 @@
+// orvane_post TITLE MESSAGE [WPARAM [LPARAM]]: posts one message to the
+// window with that title, as a companion program or the system would (for
+// example "orvane_post Orvane_Keyboard_Hid 0x111 6002" asks the utility to
+// end). Numbers may be decimal or 0x-hex. Exit code 1 when no such window.
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cwchar>
+
+namespace {
+
+bool ParseNumber(const wchar_t* text, unsigned long* value) {
+  wchar_t* end = nullptr;
+  errno = 0;
+  *value = std::wcstoul(text, &end, 0);
+  return errno == 0 && end != text && *end == L'\0';
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  unsigned long numbers[3] = {0, 0, 0};
+  bool good = argc >= 3 && argc <= 5;
+  for (int i = 2; good && i < argc; ++i) good = ParseNumber(argv[i], &numbers[i - 2]);
+  if (!good) {
+    std::fprintf(stderr, "usage: orvane_post TITLE MESSAGE [WPARAM [LPARAM]]\n");
+    return 2;
+  }
+  HWND window = FindWindowW(nullptr, argv[1]);
+  if (!window) {
+    std::fprintf(stderr, "orvane_post: no window titled \"%ls\"\n", argv[1]);
+    return 1;
+  }
+  return PostMessageW(window, numbers[0], numbers[1], numbers[2]) ? 0 : 1;
+}

@@ -1,0 +1,33 @@
+// The simulation build: the utility's own code with every piece of the
+// machine that these test machines lack played in software: the keyboard
+// (the virtual keyboard's HID platform, linked in), a capture device whose
+// mute state persists, and the machine's fan class. The log is on.
+#include "app/HidApp.h"
+#include "log/Log.h"
+#include "tools/sim/FakeCoreAudio.h"
+#include "tools/sim/FakeWmi.h"
+
+namespace {
+
+const int g_logSwitchedOn = (g_bLogEnabled = 1);
+
+// Outlive the window and every object they hand out.
+CFakeCaptureDevice g_captureDevice;
+CFakeGameZone g_fanClass;
+
+class CSimulatedApp : public CHidApp {
+ public:
+  BOOL InitInstance() override {
+    BOOL result = CHidApp::InitInstance();
+    // Nothing reaches these before the first key event.
+    if (m_pHidWnd) {
+      m_pHidWnd->m_createAudioEnumerator = g_captureDevice.Factory();
+      m_pHidWnd->m_gameZone.m_calls.createInstance = g_fanClass.Factory();
+    }
+    return result;
+  }
+};
+
+}  // namespace
+
+CSimulatedApp theApp;
