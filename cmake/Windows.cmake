@@ -195,3 +195,13 @@ orvane_win_test(game_zone_tests SOURCES tests/win/GameZoneClientTest.cpp
 orvane_win_test(window_action_tests SOURCES tests/win/MyWndActionsTest.cpp
   LIBS orvane_app orvane_hid_platform orvane_sim
   LOCK config_file fnlock_registry mic_companion keyboard_input)
+
+# Benchmarks (make bench), never run as tests.
+add_executable(minimal_window WIN32 tests/bench/MinimalWindow.cpp)
+target_link_options(minimal_window PRIVATE -municode)
+add_executable(latency_bench tests/bench/LatencyBench.cpp)
+target_link_libraries(latency_bench orvane_hid orvane_vkbd_platform orvane_virtual_keyboard)
+add_executable(process_bench tests/bench/ProcessBench.cpp)
+target_include_directories(process_bench PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(process_bench psapi)
+add_dependencies(process_bench minimal_window Orvane_Keyboard_Hid_vkbd orvane_vkbd)
