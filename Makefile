@@ -7,7 +7,7 @@ WIN_BUILD := build/win
 FUZZ_BUILD := build/fuzz
 JOBS := $(shell nproc)
 
-.PHONY: setup build test clean
+.PHONY: setup build test bench clean
 
 setup:
 	@scripts/setup.sh
@@ -25,6 +25,11 @@ test: build
 	ctest --test-dir $(HOST_BUILD) --output-on-failure -j $(JOBS)
 	ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j $(JOBS)
 	scripts/with-display ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
+
+# Measures speed, idle cost and memory against baselines, runs the fuzzers
+# longer, and writes docs/benchmarks.md.
+bench: build
+	scripts/with-display python3 scripts/bench.py
 
 clean:
 	rm -rf build

@@ -92,7 +92,8 @@ function(orvane_utility name platform)
   add_executable(${name} WIN32 ${U_MAIN} fw/WinMain.cpp res/Orvane_Keyboard_Hid.rc ${ICON})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/res ${CMAKE_CURRENT_BINARY_DIR}/res)
   target_link_libraries(${name} orvane_app ${platform})
-  target_link_options(${name} PRIVATE -municode)
+  # Symbols stripped: what ships is the program alone.
+  target_link_options(${name} PRIVATE -municode -s)
 endfunction()
 
 orvane_utility(Orvane_Keyboard_Hid orvane_hid_platform)

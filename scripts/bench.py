@@ -1,0 +1,229 @@
+#!/usr/bin/env python3
+"""make bench: measures the utility against baselines taken in the same run
+on the same machine, and writes docs/benchmarks.md. Run under
+scripts/with-display (Wine needs an X screen)."""
+
+import datetime
+import os
+import platform
+import re
+import subprocess
+import sys
+import time
+
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+WIN = os.path.join(REPO, "build", "win")
+FUZZ = os.path.join(REPO, "build", "fuzz")
+WINE_RUN = os.path.join(REPO, "scripts", "wine-run")
+IDLE_SECONDS = int(os.environ.get("BENCH_IDLE_SECONDS", "60"))
+EVENTS = int(os.environ.get("BENCH_EVENTS", "10000"))
+FUZZ_SECONDS = int(os.environ.get("BENCH_FUZZ_SECONDS", "60"))
+
+
+def run_figures(program, *args, timeout=3600):
+    """Runs a bench program that prints "name value..." lines."""
+    out = subprocess.run([WINE_RUN, os.path.join(WIN, program), *map(str, args)],
+                         capture_output=True, text=True, timeout=timeout, check=True).stdout
+    figures = {}
+    for line in out.splitlines():
+        fields = line.split()
+        if len(fields) >= 2 and re.fullmatch(r"[a-z_0-9]+", fields[0]):
+            figures[fields[0]] = [float(v) for v in fields[1:]]
+    return figures
+
+
+def linux_pid(image):
+    """The Linux process that runs a Windows program under Wine."""
+    for _ in range(200):
+        found = subprocess.run(["pgrep", "-f", image], capture_output=True, text=True).stdout
+        pids = [int(p) for p in found.split()]
+        if pids:
+            return pids[0]
+        time.sleep(0.1)
+    raise RuntimeError("no process for " + image)
+
+
+def cpu_and_wakeups(pid):
+    """CPU seconds and context switches of every thread of a process."""
+    ticks = os.sysconf("SC_CLK_TCK")
+    cpu, switches, per_thread = 0.0, 0, {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            stat = open(f"/proc/{pid}/task/{tid}/stat").read()
+            status = open(f"/proc/{pid}/task/{tid}/status").read()
+        except OSError:
+            continue
+        fields = stat.rsplit(")", 1)[1].split()
+        cpu += (int(fields[11]) + int(fields[12])) / ticks
+        n = sum(int(v) for v in re.findall(r"ctxt_switches:\s+(\d+)", status))
+        switches += n
+        per_thread[tid] = n
+    return cpu, switches, per_thread
+
+
+def idle_cost(image, seconds):
+    pid = linux_pid(image)
+    time.sleep(2)
+    cpu0, sw0, t0 = cpu_and_wakeups(pid)
+    time.sleep(seconds)
+    cpu1, sw1, t1 = cpu_and_wakeups(pid)
+    busiest = max((t1[t] - t0.get(t, 0) for t in t1), default=0)
+    return cpu1 - cpu0, sw1 - sw0, busiest
+
+
+class Vkbd:
+    """orvane_vkbd.exe driven over its standard input and output."""
+
+    def __init__(self):
+        self.proc = subprocess.Popen([WINE_RUN, os.path.join(WIN, "orvane_vkbd.exe")],
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        assert self.proc.stdout.readline().strip() == "ready"
+
+    def command(self, line):
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+        return self.proc.stdout.readline().strip()
+
+    def features(self):
+        self.proc.stdin.write("features\n")
+        self.proc.stdin.flush()
+        count = 0
+        while self.proc.stdout.readline().strip() != "end":
+            count += 1
+        return count
+
+    def close(self):
+        self.proc.stdin.close()
+        self.proc.wait(timeout=30)
+
+
+def start(program):
+    return subprocess.Popen([WINE_RUN, os.path.join(WIN, program)])
+
+
+def stop(proc, title):
+    subprocess.run([WINE_RUN, os.path.join(WIN, "orvane_post.exe"), title, "0x10"], check=False)
+    proc.wait(timeout=60)
+
+
+def measure_idle(results):
+    minimal = start("minimal_window.exe")
+    results["idle_minimal"] = idle_cost("minimal_window.exe", IDLE_SECONDS)
+    stop(minimal, "Orvane_Minimal")
+
+    keyboard = Vkbd()
+    keyboard.command("plug")
+    utility = start("Orvane_Keyboard_Hid_vkbd.exe")
+    deadline = time.time() + 60
+    while keyboard.features() == 0 and time.time() < deadline:
+        time.sleep(0.5)
+    results["idle_utility"] = idle_cost("Orvane_Keyboard_Hid_vkbd.exe", IDLE_SECONDS)
+    keyboard.command("unplug")
+    time.sleep(1)
+    results["idle_no_keyboard"] = idle_cost("Orvane_Keyboard_Hid_vkbd.exe", IDLE_SECONDS)
+    stop(utility, "Orvane_Keyboard_Hid")
+    keyboard.close()
+
+
+def long_fuzz(results):
+    for fuzzer in sorted(os.listdir(os.path.join(REPO, "tests", "fuzz", "corpus"))):
+        corpus = os.path.join(FUZZ, "corpus", fuzzer)
+        os.makedirs(corpus, exist_ok=True)
+        run = subprocess.run([os.path.join(FUZZ, fuzzer), f"-max_total_time={FUZZ_SECONDS}",
+                              corpus, os.path.join(REPO, "tests", "fuzz", "corpus", fuzzer)],
+                             capture_output=True, text=True, cwd=FUZZ)
+        runs = re.findall(r"Done (\d+) runs", run.stderr)
+        results["fuzz_" + fuzzer] = (run.returncode, int(runs[-1]) if runs else 0)
+
+
+def ratio(value, baseline):
+    return f"{value / baseline:.2f}" if baseline else "n/a"
+
+
+def write_table(results):
+    lat = results["latency"]
+    proc = results["process"]
+    size = os.path.getsize(os.path.join(WIN, "Orvane_Keyboard_Hid.exe"))
+    minimal_size = os.path.getsize(os.path.join(WIN, "minimal_window.exe"))
+    wine = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+    rows = []
+
+    def row(figure, measured, baseline, ratio_text, goal, met):
+        rows.append(f"| {figure} | {measured} | {baseline} | {ratio_text} | {goal} | {met} |")
+
+    p50, p99 = lat["report_to_post"]
+    b50, b99 = lat["pipe_round_trip"]
+    row("key latency, report to 0x500 posted (p50 / p99)", f"{p50:.0f} / {p99:.0f} us",
+        f"pipe round trip {b50:.0f} / {b99:.0f} us", ratio(p99, b99), "p99 <= 2000 us",
+        "yes" if p99 <= 2000 else "no")
+    if "report_to_visible" in lat:
+        v50, v99 = lat["report_to_visible"]
+        row("key latency, report to OSD visible (p50 / p99)", f"{v50:.0f} / {v99:.0f} us",
+            f"pipe round trip {b50:.0f} / {b99:.0f} us", ratio(v99, b99), "p99 <= 16000 us",
+            "yes" if v99 <= 16000 else "no")
+    for name, label in (("idle_utility", "keyboard attached"), ("idle_no_keyboard", "no keyboard")):
+        cpu, switches, busiest = results[name]
+        mcpu, mswitches, _ = results["idle_minimal"]
+        row(f"idle {IDLE_SECONDS} s, {label}: CPU time", f"{cpu:.2f} s", f"{mcpu:.2f} s",
+            ratio(cpu, mcpu), "<= 1.10 x minimal" if name == "idle_utility" else "reported",
+            ("yes" if cpu <= mcpu * 1.10 else "no") if name == "idle_utility" else "-")
+        row(f"idle {IDLE_SECONDS} s, {label}: thread wake-ups (busiest thread)",
+            f"{switches} ({busiest})", f"{mswitches}", ratio(switches, mswitches),
+            "<= 1.10 x minimal" if name == "idle_utility" else "reported",
+            ("yes" if switches <= mswitches * 1.10 else "no") if name == "idle_utility" else "-")
+    pm = proc["minimal_private_kb"][0]
+    ps = proc["utility_start_private_kb"][0]
+    pa = proc["utility_after_private_kb"][0]
+    row("private bytes after start", f"{ps:.0f} KB", f"{pm:.0f} KB", ratio(ps, pm),
+        "<= 1.5 x minimal", "yes" if ps <= 1.5 * pm else "no")
+    row(f"private bytes growth over {EVENTS} key events", f"{pa - ps:+.0f} KB", "-", "-",
+        "<= 64 KB", "yes" if pa - ps <= 64 else "no")
+    hs, ha, hm = (proc["utility_start_handles"][0], proc["utility_after_handles"][0],
+                  proc["minimal_handles"][0])
+    row(f"handles after start / after {EVENTS} events", f"{hs:.0f} / {ha:.0f}", f"{hm:.0f}",
+        ratio(hs, hm), "no growth", "yes" if ha <= hs else "no")
+    row("GDI / USER objects", "not counted", "not counted", "-", "no growth",
+        "unmeasurable: Wine's GetGuiResources answers 0")
+    su, sm = proc["startup_utility_ms"][0], proc["startup_minimal_ms"][0]
+    row("start-up to the window existing (median of 5)", f"{su:.0f} ms", f"{sm:.0f} ms",
+        ratio(su, sm), "reported", "-")
+    row("executable size (static runtime)", f"{size / 1024:.0f} KB",
+        f"{minimal_size / 1024:.0f} KB", ratio(size, minimal_size), "< 1024 KB",
+        "yes" if size < 1024 * 1024 else "no")
+    for key in sorted(k for k in results if k.startswith("fuzz_")):
+        code, runs = results[key]
+        row(f"fuzzer {key[5:]}, {FUZZ_SECONDS} s", f"{runs} runs", "-", "-", "no crash",
+            "yes" if code == 0 else "no (crash)")
+
+    text = f"""# Benchmarks
+
+Written by `make bench` on {datetime.date.today().isoformat()}.
+Machine: {platform.machine()}, {os.cpu_count()} cores, {platform.platform()}; {wine}.
+Every figure stands beside a baseline measured in the same run on the same
+machine; the ratio is figure / baseline. These machines are shared and
+noisy: compare ratios, not absolute values.
+
+| figure | measured | baseline | ratio | goal | met |
+|---|---|---|---|---|---|
+""" + "\n".join(rows) + "\n"
+    os.makedirs(os.path.join(REPO, "docs"), exist_ok=True)
+    with open(os.path.join(REPO, "docs", "benchmarks.md"), "w") as out:
+        out.write(text)
+    print(text)
+
+
+def main():
+    results = {}
+    print("bench: key latency", flush=True)
+    results["latency"] = run_figures("latency_bench.exe", 200)
+    print("bench: start-up and memory", flush=True)
+    results["process"] = run_figures("process_bench.exe", EVENTS)
+    print("bench: idle cost", flush=True)
+    measure_idle(results)
+    print("bench: fuzzers", flush=True)
+    long_fuzz(results)
+    write_table(results)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
