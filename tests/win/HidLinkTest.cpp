@@ -342,3 +342,39 @@ TEST(ReaderStart, FallbackResultIsThatOfItsFirstAttempt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Reports as fast as the keyboard sends them: every one is read, and each
+// named key is either posted once or dropped as a repeat, never both.
+TEST_F(ReaderTest, ReportsAtFullRateArePostedExactlyAsTheFilterLetsThemThrough) {
+  const int kReports = 300;
+  for (int i = 0; i < kReports; ++i) {
+    // Runs of the same key with a key-up report now and then.
+    uint8_t key = (i / 7) % 2 ? 0x10 : 0x20;
+    keyboard.SendInputReport(i % 5 == 4 ? Report(0, 0, 0, i) : Report(0, key, 0, i));
+  }
+  std::vector<std::string> messages;
+  for (int waited = 0; waited < 30000; waited += 100) {
+    messages = log.Messages();
+    if (std::count_if(messages.begin(), messages.end(), [](const std::string& m) {
+          return m.rfind("128: ", 0) == 0;
+        }) == kReports) {
+      break;
+    }
+    Sleep(100);
+  }
+  int lines = 0, posts = 0, repeats = 0;
+  for (const std::string& message : messages) {
+    lines += message.rfind("128: ", 0) == 0;
+    posts += message == "PostMessage";
+    repeats += message.rfind("Repeat EP:", 0) == 0;
+  }
+  EXPECT_EQ(lines, kReports);
+  EXPECT_EQ(posts + repeats, kReports - kReports / 5);  // every report that names a key
+  EXPECT_GT(repeats, 0);
+  std::vector<WPARAM> posted = events.Collect(posts + 1, 2000);
+  EXPECT_EQ(static_cast<int>(posted.size()), posts);
+}
+
+}  // namespace
