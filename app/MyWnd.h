@@ -14,6 +14,7 @@
 #include "fw/UniqueHandle.h"
 #include "fw/Wnd.h"
 #include "hid/HidDevice.h"
+#include "osd/osdmain.h"
 #include "settings/SettingsRecord.h"
 
 class CMyWnd : public CWnd {
@@ -29,10 +30,14 @@ class CMyWnd : public CWnd {
   // The start-up worker's thread routine; its argument is the CMyWnd.
   static DWORD WINAPI OpenUsbThread(LPVOID param);
 
+  // Shows the OSD image for an OsdKind and the state it reads (m_micMuted,
+  // m_fnLock, m_fanMode); kind 0 hides it.
+  void ShowOsd(uint32_t kind);
+
   // State, in the order the members are built (and torn down in reverse).
   CKernelHandle m_hStartupThread;
   CKernelHandle m_hStartupStop;  // set when the object goes: the worker ends
-  // m_osd (the OSD controller, Cosdmain) goes here.
+  Cosdmain m_osd;  // the OSD controller
   std::wstring m_settingsPath;  // never assigned
   std::wstring m_configPath;    // filled on first use
   int32_t m_micMuted = 0;

@@ -92,3 +92,30 @@ add_dependencies(exe_run_tests Orvane_Keyboard_Hid)
 
 orvane_win_test(hid_link_tests SOURCES tests/win/HidLinkTest.cpp
   LIBS orvane_hid orvane_vkbd_platform orvane_vkbd LOCK c_log vkbd)
+
+# The on-screen display: the controller, the bar, its bitmaps and skins.
+# The artwork is drawn at build time; the skins go to the "skins" folder
+# beside the executables, where the bar looks for them.
+set(OSD_BITMAPS)
+foreach(id 200 201 202 203)
+  list(APPEND OSD_BITMAPS ${CMAKE_CURRENT_BINARY_DIR}/res/osd${id}.bmp)
+endforeach()
+set(OSD_SKIN_DIR ${CMAKE_CURRENT_BINARY_DIR}/skins)
+set(OSD_SKINS ${OSD_SKIN_DIR}/OSDIntelligence.png ${OSD_SKIN_DIR}/OSDPerformance.png)
+file(GLOB OSD_ART_SOURCES ${CMAKE_SOURCE_DIR}/tools/osdart/*.py)
+add_custom_command(OUTPUT ${OSD_BITMAPS} ${OSD_SKINS}
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/osdart/make_osd_art.py
+    ${CMAKE_CURRENT_BINARY_DIR}/res ${OSD_SKIN_DIR}
+  DEPENDS ${OSD_ART_SOURCES}
+  COMMENT "Drawing the OSD bitmaps and skins")
+add_custom_target(osd_art ALL DEPENDS ${OSD_BITMAPS} ${OSD_SKINS})
+set(OSD_RC_DEPENDS ${OSD_BITMAPS} ${CMAKE_SOURCE_DIR}/res/OsdImages.rc)
+set_property(SOURCE res/Orvane_Keyboard_Hid.rc APPEND PROPERTY OBJECT_DEPENDS ${OSD_RC_DEPENDS})
+set_property(SOURCE res/OsdImages.rc APPEND PROPERTY OBJECT_DEPENDS ${OSD_RC_DEPENDS})
+
+add_library(orvane_osd STATIC osd/LoadSkin.cpp osd/osdmain.cpp osd/WTOSD.cpp)
+target_link_libraries(orvane_osd PUBLIC orvane_fw orvane_portable gdiplus)
+target_sources(orvane_app PRIVATE app/MyWndOsd.cpp)
+target_link_libraries(orvane_app PUBLIC orvane_osd)
+add_dependencies(Orvane_Keyboard_Hid osd_art)
+
