@@ -119,3 +119,39 @@ target_sources(orvane_app PRIVATE app/MyWndOsd.cpp)
 target_link_libraries(orvane_app PUBLIC orvane_osd)
 add_dependencies(Orvane_Keyboard_Hid osd_art)
 
+# OSD tests. The programs carry the bitmaps themselves: the bar loads them
+# from the running module. They all make or look for the OSD mutex.
+function(orvane_osd_test name)
+  orvane_win_test(${name} ${ARGN} LIBS orvane_app orvane_hid_platform LOCK osd_mutex)
+  target_sources(${name} PRIVATE res/OsdImages.rc)
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/res)
+  add_dependencies(${name} osd_art)
+endfunction()
+orvane_osd_test(osd_tests SOURCES tests/win/OsdTest.cpp tests/win/OsdSkinTest.cpp)
+add_dependencies(osd_tests Orvane_Keyboard_Hid)
+orvane_osd_test(osd_first_request_tests SOURCES tests/win/OsdFirstRequestTest.cpp)
+orvane_osd_test(osd_name_taken_tests SOURCES tests/win/OsdNameTakenTest.cpp)
+
+add_executable(osd_screen_probe tests/win/OsdScreenProbe.cpp res/OsdImages.rc)
+target_include_directories(osd_screen_probe PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR}/res)
+target_link_libraries(osd_screen_probe orvane_app orvane_hid_platform)
+add_dependencies(osd_screen_probe osd_art)
+
+# The same checks on a 1366x768 screen, and the screenshots on both sizes,
+# each on an X server of its own. with-display stops the Wine server of its
+# prefix when it ends, so these share a prefix of their own, one at a time.
+# The screenshots need Debian's python3, which python3-pil serves.
+set(OSD_PREFIX ${CMAKE_BINARY_DIR}/wineprefix-osd)
+set(OSD_DISPLAY env -u DISPLAY WINEPREFIX=${OSD_PREFIX} ${CMAKE_SOURCE_DIR}/scripts/with-display)
+add_test(NAME osd_tests_1366x768
+  COMMAND env SCREEN_SIZE=1366x768x24 ${OSD_DISPLAY} ${CMAKE_SOURCE_DIR}/scripts/wine-run
+    $<TARGET_FILE:osd_tests> --gtest_filter=OsdTest.EachState*:OsdTest.RepaintPuts*)
+foreach(size 1920x1080 1366x768)
+  add_test(NAME osd_screens_${size}
+    COMMAND env SCREEN_SIZE=${size}x24 ${OSD_DISPLAY} /usr/bin/python3
+      ${CMAKE_SOURCE_DIR}/tests/osd/osd_screens.py --probe $<TARGET_FILE:osd_screen_probe>
+      --bitmaps ${CMAKE_CURRENT_BINARY_DIR}/res --skins ${OSD_SKIN_DIR}
+      --out ${CMAKE_BINARY_DIR}/osd-screens/${size})
+endforeach()
+set_tests_properties(osd_tests_1366x768 osd_screens_1920x1080 osd_screens_1366x768
+  PROPERTIES RESOURCE_LOCK wineprefix_osd)
