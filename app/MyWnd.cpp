@@ -29,6 +29,7 @@ const MessageMap* CMyWnd::GetMessageMap() const {
       MapDestroy(&CMyWnd::OnDestroy),
       MapTimer(&CMyWnd::OnTimer),
       MapMessage(WM_DEVICECHANGE, &CMyWnd::OnDeviceChange),
+      MapMessage(kMsgKeyEvent, &CMyWnd::OnKBCallBack),
       MapMessage(kMsgSettingsChanged, &CMyWnd::OnSettingsChanged),
       MapMessage(WM_WTSSESSION_CHANGE, &CMyWnd::OnSessionChange),
       MapMessage(kMsgReserved, &CMyWnd::OnReserved501),
@@ -52,7 +53,7 @@ int CMyWnd::OnCreate(LPCREATESTRUCTW create) {
   SetWindowLongW(m_hWnd, GWL_EXSTYLE, WS_EX_TOOLWINDOW);
   SetWindowText(kMainWindowTitle);
   m_fnLock = ReadFnLock();
-  m_openUser = GetConsoleUserName();
+  m_openUser = m_consoleUser();
   FillTrayIcon();
   m_hStartupThread.Reset(CreateThread(nullptr, 0, OpenUsbThread, this, 0, nullptr));
   LogWrite("OnCreate over");

@@ -17,8 +17,10 @@
 #include "fw/UniqueHandle.h"
 #include "fw/Wnd.h"
 #include "hid/HidDevice.h"
+#include "osd/osdmain.h"
 #include "settings/GameZoneClient.h"
 #include "settings/SettingsRecord.h"
+#include "settings/SystemInfo.h"
 
 class CMyWnd : public CWnd {
  public:
@@ -46,7 +48,7 @@ class CMyWnd : public CWnd {
 
   // Private messages other programs send, and the key events of the reader.
   static constexpr UINT kMsgSettingsChanged = WM_USER + 0xFF;
-  static constexpr UINT kMsgKeyEvent = WM_USER + 0x100;
+  static constexpr UINT kMsgKeyEvent = kKeyEventMessage;  // posted by the reader
   static constexpr UINT kMsgReserved = WM_USER + 0x101;
   // Command ids of WM_COMMAND that companion programs send.
   static constexpr UINT kCmdShowTrayIcon = 1123;
@@ -83,11 +85,14 @@ class CMyWnd : public CWnd {
   // file is missing. The path is empty, so this reads the defaults and
   // writes nothing.
   void ReloadSettings();
+  // Shows the OSD image for an OsdKind and the state it reads (m_micMuted,
+  // m_fnLock, m_fanMode); kind 0 hides it.
+  void ShowOsd(uint32_t kind);
 
   // State, in the order the members are built (and torn down in reverse).
   CKernelHandle m_hStartupThread;
   CKernelHandle m_hStartupStop;  // set when the object goes: the worker ends
-  // m_osd (the OSD controller, Cosdmain) goes here.
+  Cosdmain m_osd;  // the OSD controller
   std::wstring m_settingsPath;  // never assigned
   std::wstring m_configPath;    // filled on first use
   int32_t m_micMuted = 0;
@@ -105,12 +110,16 @@ class CMyWnd : public CWnd {
   ShellCalls m_shellCalls;  // version, WOW64, process start, lock
   ComCreateFn m_createAudioEnumerator = CoCreateInstance;  // the MMDevice enumerator
   CGameZoneClient m_gameZone;  // the WMI fan class
+  // Who sits at the console, asked at creation and at every key event.
+  std::wstring (*m_consoleUser)() = [] { return GetConsoleUserName(); };
 
  protected:
   int OnCreate(LPCREATESTRUCTW create);
   void OnDestroy();
   void OnTimer(UINT_PTR timerId);
   LRESULT OnDeviceChange(WPARAM eventType, LPARAM eventData);
+  // A key event from the reader: acts for the user the window was made for.
+  LRESULT OnKBCallBack(WPARAM code, LPARAM);
   LRESULT OnSettingsChanged(WPARAM, LPARAM);
   LRESULT OnSessionChange(WPARAM event, LPARAM);
   LRESULT OnReserved501(WPARAM, LPARAM);

@@ -35,7 +35,10 @@ void CMyWnd::OnDestroy() {
 }
 
 void CMyWnd::OnTimer(UINT_PTR timerId) {
-  if (timerId == kWakeUpTimer) {
+  if (timerId == kOsdHideTimer) {
+    ShowOsd(0);
+    KillTimer(m_hWnd, kOsdHideTimer);
+  } else if (timerId == kWakeUpTimer) {
     ReopenAfterWakeUp();
     KillTimer(m_hWnd, kWakeUpTimer);
   }

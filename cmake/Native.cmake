@@ -9,6 +9,8 @@ add_executable(native_tests
   tests/native/HidInterfaceRulesTest.cpp
   tests/native/KeyReportTest.cpp
   tests/native/LogStampTest.cpp
+  tests/native/OsdImageTest.cpp
+  tests/native/OsdRequestTest.cpp
   tests/native/ReplayTest.cpp)
 target_link_libraries(native_tests orvane_portable GTest::gtest_main)
 add_test(NAME native_tests COMMAND native_tests)

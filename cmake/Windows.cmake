@@ -63,6 +63,7 @@ target_link_libraries(orvane_sim PUBLIC ole32 oleaut32 uuid wbemuuid)
 # The application shell: CHidApp and the main window, with the window's
 # actions and settings operations.
 add_library(orvane_app STATIC
+  actions/Dispatcher.cpp
   actions/MyWndActions.cpp
   app/HidApp.cpp
   app/MyWnd.cpp
@@ -94,6 +95,7 @@ function(orvane_utility name platform)
   target_link_libraries(${name} orvane_app ${platform})
   # Symbols stripped: what ships is the program alone.
   target_link_options(${name} PRIVATE -municode -s)
+  add_dependencies(${name} osd_art)  # the bitmaps it carries, the skins beside it
 endfunction()
 
 orvane_utility(Orvane_Keyboard_Hid orvane_hid_platform)
@@ -206,3 +208,65 @@ add_executable(process_bench tests/bench/ProcessBench.cpp)
 target_include_directories(process_bench PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(process_bench psapi)
 add_dependencies(process_bench minimal_window Orvane_Keyboard_Hid_vkbd orvane_vkbd)
+
+# The on-screen display: the controller, the bar, its bitmaps and skins.
+# The artwork is drawn at build time; the skins go to the "skins" folder
+# beside the executables, where the bar looks for them.
+set(OSD_BITMAPS)
+foreach(id 200 201 202 203)
+  list(APPEND OSD_BITMAPS ${CMAKE_CURRENT_BINARY_DIR}/res/osd${id}.bmp)
+endforeach()
+set(OSD_SKIN_DIR ${CMAKE_CURRENT_BINARY_DIR}/skins)
+set(OSD_SKINS ${OSD_SKIN_DIR}/OSDIntelligence.png ${OSD_SKIN_DIR}/OSDPerformance.png)
+file(GLOB OSD_ART_SOURCES ${CMAKE_SOURCE_DIR}/tools/osdart/*.py)
+add_custom_command(OUTPUT ${OSD_BITMAPS} ${OSD_SKINS}
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/osdart/make_osd_art.py
+    ${CMAKE_CURRENT_BINARY_DIR}/res ${OSD_SKIN_DIR}
+  DEPENDS ${OSD_ART_SOURCES}
+  COMMENT "Drawing the OSD bitmaps and skins")
+add_custom_target(osd_art ALL DEPENDS ${OSD_BITMAPS} ${OSD_SKINS})
+set(OSD_RC_DEPENDS ${OSD_BITMAPS} ${CMAKE_SOURCE_DIR}/res/OsdImages.rc)
+set_property(SOURCE res/Orvane_Keyboard_Hid.rc APPEND PROPERTY OBJECT_DEPENDS ${OSD_RC_DEPENDS})
+set_property(SOURCE res/OsdImages.rc APPEND PROPERTY OBJECT_DEPENDS ${OSD_RC_DEPENDS})
+
+add_library(orvane_osd STATIC osd/LoadSkin.cpp osd/osdmain.cpp osd/WTOSD.cpp)
+target_link_libraries(orvane_osd PUBLIC orvane_fw orvane_portable gdiplus)
+target_sources(orvane_app PRIVATE app/MyWndOsd.cpp)
+target_link_libraries(orvane_app PUBLIC orvane_osd)
+
+# OSD tests. The programs carry the bitmaps themselves: the bar loads them
+# from the running module. They all make or look for the OSD mutex.
+function(orvane_osd_test name)
+  orvane_win_test(${name} ${ARGN} LIBS orvane_app orvane_hid_platform LOCK osd_mutex)
+  target_sources(${name} PRIVATE res/OsdImages.rc)
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/res)
+  add_dependencies(${name} osd_art)
+endfunction()
+orvane_osd_test(osd_tests SOURCES tests/win/OsdTest.cpp tests/win/OsdSkinTest.cpp)
+add_dependencies(osd_tests Orvane_Keyboard_Hid)
+orvane_osd_test(osd_first_request_tests SOURCES tests/win/OsdFirstRequestTest.cpp)
+orvane_osd_test(osd_name_taken_tests SOURCES tests/win/OsdNameTakenTest.cpp)
+
+add_executable(osd_screen_probe tests/win/OsdScreenProbe.cpp res/OsdImages.rc)
+target_include_directories(osd_screen_probe PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR}/res)
+target_link_libraries(osd_screen_probe orvane_app orvane_hid_platform)
+add_dependencies(osd_screen_probe osd_art)
+
+# The same checks on a 1366x768 screen, and the screenshots on both sizes,
+# each on an X server of its own. with-display stops the Wine server of its
+# prefix when it ends, so these share a prefix of their own, one at a time.
+# The screenshots need Debian's python3, which python3-pil serves.
+set(OSD_PREFIX ${CMAKE_BINARY_DIR}/wineprefix-osd)
+set(OSD_DISPLAY env -u DISPLAY WINEPREFIX=${OSD_PREFIX} ${CMAKE_SOURCE_DIR}/scripts/with-display)
+add_test(NAME osd_tests_1366x768
+  COMMAND env SCREEN_SIZE=1366x768x24 ${OSD_DISPLAY} ${CMAKE_SOURCE_DIR}/scripts/wine-run
+    $<TARGET_FILE:osd_tests> --gtest_filter=OsdTest.EachState*:OsdTest.RepaintPuts*)
+foreach(size 1920x1080 1366x768)
+  add_test(NAME osd_screens_${size}
+    COMMAND env SCREEN_SIZE=${size}x24 ${OSD_DISPLAY} /usr/bin/python3
+      ${CMAKE_SOURCE_DIR}/tests/osd/osd_screens.py --probe $<TARGET_FILE:osd_screen_probe>
+      --bitmaps ${CMAKE_CURRENT_BINARY_DIR}/res --skins ${OSD_SKIN_DIR}
+      --out ${CMAKE_BINARY_DIR}/osd-screens/${size})
+endforeach()
+set_tests_properties(osd_tests_1366x768 osd_screens_1920x1080 osd_screens_1366x768
+  PROPERTIES RESOURCE_LOCK wineprefix_osd)

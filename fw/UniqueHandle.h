@@ -86,3 +86,15 @@ using CFindHandle = CUniqueHandle<FindHandleTraits>;
 using CRegKey = CUniqueHandle<RegKeyTraits>;
 using CModule = CUniqueHandle<ModuleTraits>;
 using CDevNotify = CUniqueHandle<DevNotifyTraits>;
+
+// Windows that an object owns outright. The system may have destroyed one
+// already with its owner window, hence the check.
+struct WindowTraits {
+  using Type = HWND;
+  static Type Empty() { return nullptr; }
+  static void Close(Type h) {
+    if (::IsWindow(h)) ::DestroyWindow(h);
+  }
+};
+
+using CUniqueWindow = CUniqueHandle<WindowTraits>;

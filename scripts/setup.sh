@@ -7,6 +7,7 @@ packages=(
   cmake make g++ googletest python3 clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
   wine wine32:i386 xvfb xauth
+  python3-pil xcompmgr  # OSD screenshots: grabbing, and blending as a desktop does
 )
 
 missing=()
