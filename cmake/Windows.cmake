@@ -270,3 +270,10 @@ foreach(size 1920x1080 1366x768)
 endforeach()
 set_tests_properties(osd_tests_1366x768 osd_screens_1920x1080 osd_screens_1366x768
   PROPERTIES RESOURCE_LOCK wineprefix_osd)
+
+orvane_win_test(dispatcher_tests SOURCES tests/win/DispatcherTest.cpp
+  LIBS orvane_app orvane_hid_platform orvane_sim
+  LOCK main_instance c_log fnlock_registry config_file osd_mutex mic_companion keyboard_input)
+target_sources(dispatcher_tests PRIVATE res/OsdImages.rc)
+target_include_directories(dispatcher_tests PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/res)
+add_dependencies(dispatcher_tests osd_art)
