@@ -6,7 +6,7 @@ target_compile_options(orvane_portable PUBLIC -fsanitize=fuzzer-no-link,address,
 target_link_options(orvane_portable PUBLIC -fsanitize=address,undefined)
 
 set(ORVANE_FUZZ_SECONDS 5 CACHE STRING "How long each fuzzer runs as a test")
-foreach(fuzzer ReplayFuzz KeyReportFuzz DeviceNotificationFuzz)
+foreach(fuzzer ReplayFuzz KeyReportFuzz DeviceNotificationFuzz OsdRequestFuzz)
   add_executable(${fuzzer} tests/fuzz/${fuzzer}.cpp)
   target_compile_options(${fuzzer} PRIVATE ${FUZZ_FLAGS})
   target_link_options(${fuzzer} PRIVATE ${FUZZ_FLAGS})

@@ -277,3 +277,9 @@ orvane_win_test(dispatcher_tests SOURCES tests/win/DispatcherTest.cpp
 target_sources(dispatcher_tests PRIVATE res/OsdImages.rc)
 target_include_directories(dispatcher_tests PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/res)
 add_dependencies(dispatcher_tests osd_art)
+orvane_win_test(robustness_tests SOURCES tests/win/RobustnessTest.cpp
+  LIBS orvane_app orvane_vkbd_platform orvane_virtual_keyboard orvane_sim
+  LOCK main_instance c_log vkbd fnlock_registry config_file osd_mutex mic_companion keyboard_input)
+target_sources(robustness_tests PRIVATE res/OsdImages.rc)
+target_include_directories(robustness_tests PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/res)
+add_dependencies(robustness_tests osd_art)
