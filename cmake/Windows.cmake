@@ -202,8 +202,10 @@ orvane_win_test(window_action_tests SOURCES tests/win/MyWndActionsTest.cpp
 # Benchmarks (make bench), never run as tests.
 add_executable(minimal_window WIN32 tests/bench/MinimalWindow.cpp)
 target_link_options(minimal_window PRIVATE -municode)
-add_executable(latency_bench tests/bench/LatencyBench.cpp)
-target_link_libraries(latency_bench orvane_hid orvane_vkbd_platform orvane_virtual_keyboard)
+add_executable(latency_bench tests/bench/LatencyBench.cpp res/OsdImages.rc)
+target_include_directories(latency_bench PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/res)
+target_link_libraries(latency_bench orvane_app orvane_vkbd_platform orvane_virtual_keyboard)
+add_dependencies(latency_bench osd_art)
 add_executable(process_bench tests/bench/ProcessBench.cpp)
 target_include_directories(process_bench PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(process_bench psapi)

@@ -1,7 +1,7 @@
 // Key latency inside one process: from the virtual keyboard writing a report
-// to the reader posting message 0x500 (received by a window thread), against
-// a bare named-pipe round trip measured the same way. Prints one line per
-// figure: "name p50_us p99_us".
+// to the reader posting message 0x500 (received by a window thread), and to
+// the OSD bar being visible, against a bare named-pipe round trip measured
+// the same way. Prints one line per figure: "name p50_us p99_us".
 #include <windows.h>
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/MyWnd.h"
 #include "hid/HidDevice.h"
 #include "tools/vkbd/VirtualKeyboard.h"
 
@@ -123,11 +124,54 @@ std::vector<double> ReportToPost(int count) {
   return samples;
 }
 
+bool OsdVisible() {
+  HWND bar = FindWindowW(L"OSDBAR", nullptr);
+  return bar && IsWindowVisible(bar);
+}
+
+// Report written by the keyboard to the OSD bar visible, through the whole
+// main window (its own thread and message loop, as in the program).
+std::vector<double> ReportToVisible(int count) {
+  CVirtualKeyboard keyboard;
+  keyboard.Plug();
+  std::atomic<CMyWnd*> wnd{nullptr};
+  std::atomic<DWORD> windowThread{0};
+  std::thread owner([&] {
+    windowThread = GetCurrentThreadId();
+    CMyWnd window;
+    window.CreateHiddenWindow();
+    SetEvent(window.m_hStartupStop.Get());  // opened here, not 10 s on
+    window.m_usbOpen = window.m_hidDevice.bHidDeviceNotify(window.m_hWnd, &window.m_hDevNotify);
+    wnd = &window;
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    wnd = nullptr;
+  });
+  while (!wnd) Sleep(1);
+  std::vector<double> samples;
+  for (int i = 0; i < count; ++i) {
+    SendMessageW(wnd.load()->m_hWnd, WM_TIMER, CMyWnd::kOsdHideTimer, 0);
+    while (OsdVisible()) Sleep(1);
+    Sleep(150);  // past the repeat window
+    LARGE_INTEGER sent, shown;
+    QueryPerformanceCounter(&sent);
+    keyboard.SendInputReport({0x02, 0x00, uint8_t(i % 2 ? 0x10 : 0x20), 0x00});
+    while (!OsdVisible()) Sleep(0);
+    QueryPerformanceCounter(&shown);
+    samples.push_back(Microseconds(sent, shown));
+  }
+  PostThreadMessageW(windowThread, WM_QUIT, 0, 0);
+  owner.join();
+  return samples;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int count = argc > 1 ? std::atoi(argv[1]) : 200;
+  int visibleCount = argc > 2 ? std::atoi(argv[2]) : 40;
   Print("pipe_round_trip", PipeRoundTrips(count));
   Print("report_to_post", ReportToPost(count));
+  Print("report_to_visible", ReportToVisible(visibleCount));
   return 0;
 }
