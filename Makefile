@@ -7,7 +7,7 @@ WIN_BUILD := build/win
 FUZZ_BUILD := build/fuzz
 JOBS := $(shell nproc)
 
-.PHONY: setup build test bench clean
+.PHONY: setup build test bench demo clean
 
 setup:
 	@scripts/setup.sh
@@ -30,6 +30,13 @@ test: build
 # longer, and writes docs/benchmarks.md.
 bench: build
 	scripts/with-display python3 scripts/bench.py
+
+# Plays a session with the simulation build and the virtual keyboard; the log,
+# the feature reports and the OSD screenshots go to build/demo/. A Wine prefix
+# of its own, as its display is: a test run at the same time keeps its
+# utility instance, keyboard pipes, log and Wine server.
+demo: build
+	WINEPREFIX=$(CURDIR)/build/wineprefix-demo scripts/with-display /usr/bin/python3 scripts/demo.py
 
 clean:
 	rm -rf build
