@@ -15,7 +15,7 @@ setup:
 build: setup
 	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	cmake --build $(HOST_BUILD) -j $(JOBS)
-	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	cmake -S . -B $(WIN_BUILD) --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 	  -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DORVANE_FUZZ=ON >/dev/null
