@@ -174,7 +174,7 @@ orvane_win_test(diagnostic_build_tests SOURCES tests/win/DiagnosticBuildTest.cpp
   LOCK main_instance c_log fnlock_registry)
 add_dependencies(diagnostic_build_tests Orvane_Keyboard_Hid Orvane_Keyboard_Hid_diag)
 
-orvane_win_test(end_to_end_tests SOURCES tests/win/EndToEndTest.cpp LIBS orvane_log
+orvane_win_test(end_to_end_tests SOURCES tests/win/EndToEndTest.cpp LIBS orvane_log orvane_actions
   LOCK main_instance c_log vkbd fnlock_registry config_file osd_mutex keyboard_input)
 add_dependencies(end_to_end_tests Orvane_Keyboard_Hid_vkbd Orvane_Keyboard_Hid_vkbd_diag
   orvane_vkbd Gaming)
@@ -285,3 +285,13 @@ orvane_win_test(robustness_tests SOURCES tests/win/RobustnessTest.cpp
 target_sources(robustness_tests PRIVATE res/OsdImages.rc)
 target_include_directories(robustness_tests PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/res)
 add_dependencies(robustness_tests osd_art)
+
+# The distribution folder: what is installed together.
+set(DIST_DIR ${CMAKE_CURRENT_BINARY_DIR}/dist)
+add_custom_target(dist ALL
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${DIST_DIR}/skins
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Orvane_Keyboard_Hid> ${DIST_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${DIST_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy ${OSD_SKINS} ${DIST_DIR}/skins
+  DEPENDS Orvane_Keyboard_Hid osd_art
+  COMMENT "Filling the distribution folder")

@@ -11,6 +11,7 @@
 
 #include "app/MyWnd.h"
 #include "tests/win/ExeTestSupport.h"
+#include "tests/win/FnLockRegistry.h"
 #include "tests/win/LogCapture.h"
 #include "tests/win/RecorderWindow.h"
 #include "tests/win/StdoutCapture.h"
@@ -34,7 +35,7 @@ bool OsdShowing() {
 class DispatcherTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Varnel_Fn");
+    RemoveFnLockKey();
     std::ofstream(std::filesystem::path(BesideTests(L"config")), std::ios::binary)
         << "[Setting]\r\nSmartFan=1\r\n";
     g_consoleUser = L"alice";
@@ -66,7 +67,7 @@ class DispatcherTest : public ::testing::Test {
     delete fanClass;
     delete captureDevice;
     std::filesystem::remove(std::filesystem::path(BesideTests(L"config")));
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Varnel_Fn");
+    RemoveFnLockKey();
   }
 
   void SetUp() override {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/win/FnLockRegistry.h"
 #include "tests/win/KeyHook.h"
 #include "tests/win/LogCapture.h"
 #include "tests/win/RecorderWindow.h"
@@ -28,14 +29,6 @@ const char kReportOff[] = "05 00 00 00 00 00 00 00";
 // machine).
 const DWORD kNotBeforeMs = 9000;
 const DWORD kOpenWaitMs = 40000;
-
-void StoreFnLock(BYTE state) {
-  HKEY key;
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Varnel_Fn", 0, nullptr, 0, KEY_WRITE, nullptr,
-                  &key, nullptr);
-  RegSetValueExW(key, L"IsFnLuck", 0, REG_BINARY, &state, 1);
-  RegCloseKey(key);
-}
 
 TEST(EndToEnd, StoredStateReachesTheKeyboardAtStartReplugAndResume) {
   StoreFnLock(1);

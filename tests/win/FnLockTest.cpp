@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fw/UniqueHandle.h"
+#include "tests/win/FnLockRegistry.h"
 
 namespace {
 
@@ -53,12 +54,8 @@ void Store(DWORD type, const std::vector<BYTE>& data) {
 
 class FnLockTest : public ::testing::Test {
  protected:
-  void SetUp() override { RemoveKey(); }
-  void TearDown() override { RemoveKey(); }
-  static void RemoveKey() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kFnLockKey);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kFnLockKey);
-  }
+  void SetUp() override { RemoveFnLockKey(); }
+  void TearDown() override { RemoveFnLockKey(); }
 };
 
 TEST_F(FnLockTest, AMissingKeyIsCreatedHoldingTheOneByteZero) {

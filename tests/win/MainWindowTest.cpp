@@ -11,6 +11,7 @@
 #include "app/MyWnd.h"
 #include "settings/SystemInfo.h"
 #include "tests/win/ChildProcess.h"
+#include "tests/win/FnLockRegistry.h"
 #include "tests/win/LogCapture.h"
 #include "tests/win/RecorderWindow.h"
 #include "tools/vkbd/VirtualKeyboard.h"
@@ -21,14 +22,6 @@ using Lines = std::vector<std::string>;
 using Reports = std::vector<std::vector<uint8_t>>;
 
 const char kCheckPrefix[] = "CheckDeviceVPID DBT_DEVTYP_DEVICEINTERFACE Usb:";
-
-void StoreFnLock(BYTE state) {
-  HKEY key;
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Varnel_Fn", 0, nullptr, 0, KEY_WRITE, nullptr,
-                  &key, nullptr);
-  RegSetValueExW(key, L"IsFnLuck", 0, REG_BINARY, &state, 1);
-  RegCloseKey(key);
-}
 
 // A device-interface notification record; claimedSize may cut it short.
 std::vector<DWORD> Notification(const std::wstring& name, DWORD type = DBT_DEVTYP_DEVICEINTERFACE,

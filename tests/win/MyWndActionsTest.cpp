@@ -14,6 +14,7 @@
 #include "actions/MicMute.h"
 #include "app/MyWnd.h"
 #include "settings/Settings.h"
+#include "tests/win/FnLockRegistry.h"
 #include "tests/win/KeyHook.h"
 #include "tests/win/LogCapture.h"
 #include "tests/win/StdoutCapture.h"
@@ -129,12 +130,8 @@ TEST_F(SmartFanTest, TheWindowsFanOperationsGoThroughItsClient) {
 
 class FnLockActionTest : public ::testing::Test {
  protected:
-  void SetUp() override { RemoveKey(); }
-  void TearDown() override { RemoveKey(); }
-  static void RemoveKey() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kFnLockKey);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kFnLockKey);
-  }
+  void SetUp() override { RemoveFnLockKey(); }
+  void TearDown() override { RemoveFnLockKey(); }
 };
 
 TEST_F(FnLockActionTest, OnThenOffStoresEachStateAndAsksForTheFnLockOsdEachTime) {
