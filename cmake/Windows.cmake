@@ -174,7 +174,7 @@ orvane_win_test(diagnostic_build_tests SOURCES tests/win/DiagnosticBuildTest.cpp
   LOCK main_instance c_log fnlock_registry)
 add_dependencies(diagnostic_build_tests Orvane_Keyboard_Hid Orvane_Keyboard_Hid_diag)
 
-orvane_win_test(end_to_end_tests SOURCES tests/win/EndToEndTest.cpp LIBS orvane_log orvane_actions
+orvane_win_test(end_to_end_tests SOURCES tests/win/EndToEndTest.cpp LIBS orvane_log orvane_actions orvane_osd
   LOCK main_instance c_log vkbd fnlock_registry config_file osd_mutex keyboard_input)
 add_dependencies(end_to_end_tests Orvane_Keyboard_Hid_vkbd Orvane_Keyboard_Hid_vkbd_diag
   orvane_vkbd Gaming)

@@ -12,6 +12,7 @@
 
 #include "app/MyWnd.h"
 #include "hid/HidDevice.h"
+#include "tests/win/OsdTestSupport.h"
 #include "tools/vkbd/VirtualKeyboard.h"
 
 namespace {
@@ -124,11 +125,6 @@ std::vector<double> ReportToPost(int count) {
   return samples;
 }
 
-bool OsdVisible() {
-  HWND bar = FindWindowW(L"OSDBAR", nullptr);
-  return bar && IsWindowVisible(bar);
-}
-
 // Report written by the keyboard to the OSD bar visible, through the whole
 // main window (its own thread and message loop, as in the program).
 std::vector<double> ReportToVisible(int count) {
@@ -151,12 +147,12 @@ std::vector<double> ReportToVisible(int count) {
   std::vector<double> samples;
   for (int i = 0; i < count; ++i) {
     SendMessageW(wnd.load()->m_hWnd, WM_TIMER, CMyWnd::kOsdHideTimer, 0);
-    while (OsdVisible()) Sleep(1);
+    while (OsdBarShowing()) Sleep(1);
     Sleep(150);  // past the repeat window
     LARGE_INTEGER sent, shown;
     QueryPerformanceCounter(&sent);
     keyboard.SendInputReport({0x02, 0x00, uint8_t(i % 2 ? 0x10 : 0x20), 0x00});
-    while (!OsdVisible()) Sleep(0);
+    while (!OsdBarShowing()) Sleep(0);
     QueryPerformanceCounter(&shown);
     samples.push_back(Microseconds(sent, shown));
   }

@@ -13,6 +13,7 @@
 #include "tests/win/ExeTestSupport.h"
 #include "tests/win/FnLockRegistry.h"
 #include "tests/win/LogCapture.h"
+#include "tests/win/OsdTestSupport.h"
 #include "tests/win/RecorderWindow.h"
 #include "tests/win/StdoutCapture.h"
 #include "tools/sim/FakeCoreAudio.h"
@@ -24,11 +25,6 @@ using Lines = std::vector<std::string>;
 
 std::wstring g_consoleUser;
 std::wstring ConsoleUser() { return g_consoleUser; }
-
-bool OsdShowing() {
-  HWND bar = FindWindowW(L"OSDBAR", nullptr);
-  return bar && IsWindowVisible(bar);
-}
 
 // One main window for all the tests, as in the program: the OSD object of
 // the process belongs to the first controller window for good.
@@ -117,7 +113,7 @@ TEST_F(DispatcherTest, AnotherUserAtTheConsoleGetsNothing) {
   Event(stored ? 16 : 32);
   EXPECT_EQ(log.Messages(),
             (Lines{"OnKBCallBack_in", "User Different Open User(alice) Now User(Alice)"}));
-  EXPECT_FALSE(OsdShowing());
+  EXPECT_FALSE(OsdBarShowing());
   EXPECT_FALSE(HideTimerArmed());
   EXPECT_EQ(wnd->ReadFnLock(), stored);
   EXPECT_EQ(wnd->m_fnLock.load(), stored);
@@ -135,7 +131,7 @@ TEST_F(DispatcherTest, CodesOutsideTheTableLogAroundNothing) {
     Event(code);
     EXPECT_EQ(log.Messages(), Accepted(static_cast<int>(code), {})) << code;
   }
-  EXPECT_FALSE(OsdShowing());
+  EXPECT_FALSE(OsdBarShowing());
   EXPECT_FALSE(HideTimerArmed());
   EXPECT_TRUE(started.empty());
   EXPECT_EQ(locks, 0);
@@ -149,7 +145,7 @@ TEST_F(DispatcherTest, SnipAndLockActWithoutAnOsd) {
   EXPECT_EQ(locks, 1);
   Lines lines = log.Messages();
   EXPECT_EQ(Lines(lines.end() - 5, lines.end()), Accepted(4, {"Lock Desktop"}));
-  EXPECT_FALSE(OsdShowing());
+  EXPECT_FALSE(OsdBarShowing());
   EXPECT_FALSE(HideTimerArmed());
 }
 
@@ -158,11 +154,11 @@ TEST_F(DispatcherTest, FnLockEventsStoreTheStateAndShowTheirOsdWithTheHideTimer)
   EXPECT_EQ(log.Messages(), Accepted(32, {"Fn Lock on"}));
   EXPECT_EQ(wnd->m_fnLock.load(), 1);
   EXPECT_EQ(wnd->ReadFnLock(), 1);
-  EXPECT_TRUE(OsdShowing());
+  EXPECT_TRUE(OsdBarShowing());
   EXPECT_TRUE(HideTimerArmed());
   Event(16);
   EXPECT_EQ(wnd->ReadFnLock(), 0);
-  EXPECT_TRUE(OsdShowing());
+  EXPECT_TRUE(OsdBarShowing());
   EXPECT_TRUE(HideTimerArmed());
 }
 
@@ -172,11 +168,11 @@ TEST_F(DispatcherTest, MicrophoneAndFanShowTheirOsdAfterTheirAction) {
   Event(8);
   EXPECT_EQ(wnd->m_micMuted, 1);
   EXPECT_TRUE(captureDevice->m_muted);
-  EXPECT_TRUE(OsdShowing());
+  EXPECT_TRUE(OsdBarShowing());
   Event(48);
   EXPECT_EQ(wnd->m_fanMode, 3);
   EXPECT_EQ(fanClass->m_mode, 3);
-  EXPECT_TRUE(OsdShowing());
+  EXPECT_TRUE(OsdBarShowing());
   EXPECT_TRUE(HideTimerArmed());
   Lines lines = log.Messages();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Mute Microphone"), lines.end());
@@ -190,23 +186,23 @@ TEST_F(DispatcherTest, AnUnreadableMicrophoneShowsNothingButStillArmsTheTimer) {
   Event(8);
   wnd->m_createAudioEnumerator = captureDevice->Factory();
   EXPECT_EQ(wnd->m_micMuted, -1);
-  EXPECT_FALSE(OsdShowing());
+  EXPECT_FALSE(OsdBarShowing());
   EXPECT_TRUE(HideTimerArmed());
 }
 
 TEST_F(DispatcherTest, TheOsdHides3sAfterTheLastOfTwoRequests) {
   DWORD first = GetTickCount();
   Event(32);
-  ASSERT_TRUE(OsdShowing());
+  ASSERT_TRUE(OsdBarShowing());
   while (GetTickCount() - first < 2000) PumpMessages(20);
   Event(16);
   DWORD second = GetTickCount();
   // A timer not restarted by the second request would hide the OSD 3 s after
   // the first; restarted, it cannot fire before 3 s after the second.
   while (GetTickCount() - second < 2500) PumpMessages(20);
-  EXPECT_TRUE(OsdShowing());
-  while (OsdShowing() && GetTickCount() - second < 20000) PumpMessages(20);
-  EXPECT_FALSE(OsdShowing());
+  EXPECT_TRUE(OsdBarShowing());
+  while (OsdBarShowing() && GetTickCount() - second < 20000) PumpMessages(20);
+  EXPECT_FALSE(OsdBarShowing());
   EXPECT_GE(GetTickCount() - second, 3000u);
   EXPECT_FALSE(HideTimerArmed()) << "the hide kills its timer";
 }

@@ -14,6 +14,7 @@
 #include "tests/win/FnLockRegistry.h"
 #include "tests/win/KeyHook.h"
 #include "tests/win/LogCapture.h"
+#include "tests/win/OsdTestSupport.h"
 #include "tests/win/RecorderWindow.h"
 #include "tests/win/StartedProgram.h"
 #include "tests/win/VkbdProcess.h"
@@ -108,11 +109,6 @@ BYTE StoredFnLock() {
   return state;
 }
 
-bool OsdShowing() {
-  HWND bar = FindWindowW(L"OSDBAR", nullptr);
-  return bar && IsWindowVisible(bar);
-}
-
 template <typename Condition>
 bool WaitFor(Condition condition, DWORD waitMs) {
   for (DWORD waited = 0; !condition() && waited < waitMs; waited += 20) Sleep(20);
@@ -157,15 +153,15 @@ TEST(EndToEnd, EachKeyActsAndTheLogTellsTheWholeSession) {
 
   keyboard.Command("key lock");  // Wine locks nothing; the log says it was asked for
   keyboard.Command("key fnlock-on");
-  EXPECT_TRUE(WaitFor(OsdShowing, 10000));
+  EXPECT_TRUE(WaitFor(OsdBarShowing, 10000));
   EXPECT_EQ(StoredFnLock(), 1);
   Sleep(2000);
   keyboard.Command("key fnlock-off");
   DWORD second = GetTickCount();
   Sleep(2500);
   EXPECT_EQ(StoredFnLock(), 0);
-  EXPECT_TRUE(OsdShowing()) << "hidden 3 s after the first request, not the last";
-  EXPECT_TRUE(WaitFor([] { return !OsdShowing(); }, 20000));
+  EXPECT_TRUE(OsdBarShowing()) << "hidden 3 s after the first request, not the last";
+  EXPECT_TRUE(WaitFor([] { return !OsdBarShowing(); }, 20000));
   EXPECT_GE(GetTickCount() - second, 3000u);
 
   keyboard.Command("key mic");  // no capture device under Wine: no OSD
@@ -174,7 +170,7 @@ TEST(EndToEnd, EachKeyActsAndTheLogTellsTheWholeSession) {
   keyboard.Command("press 02 08 00 00");  // within 100 ms: dropped
   keyboard.Command("press 02 00 03 00");  // names no key
   Sleep(3000);
-  EXPECT_FALSE(OsdShowing());
+  EXPECT_FALSE(OsdBarShowing());
 
   // Replug and resume, then the end.
   keyboard.Command("unplug");

@@ -14,6 +14,7 @@
 #include "actions/MicMute.h"
 #include "app/MyWnd.h"
 #include "settings/Settings.h"
+#include "tests/win/ExeTestSupport.h"
 #include "tests/win/FnLockRegistry.h"
 #include "tests/win/KeyHook.h"
 #include "tests/win/LogCapture.h"
@@ -23,18 +24,11 @@
 
 namespace {
 
-std::wstring ExecutableDirectory() {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self);
-  return path.substr(0, path.rfind(L'\\') + 1);
-}
-
 // "config" beside this test program, and a fan class behind the window.
 class SmartFanTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_config = ExecutableDirectory() + L"config";
+    m_config = BesideTests(L"") + L"config";
     std::filesystem::remove(m_config);
     m_wnd.m_gameZone.m_calls.createInstance = m_zone.Factory();
   }
@@ -112,7 +106,7 @@ TEST_F(SmartFanTest, DisabledOrMissingConfigurationMakesNoWmiCallAtAll) {
 
 TEST_F(SmartFanTest, AConfigPathAlreadySetIsUsedAsItIs) {
   WriteConfig("[Setting]\r\nSmartFan=0\r\n");  // the one beside us says no
-  std::wstring elsewhere = ExecutableDirectory() + L"other_config";
+  std::wstring elsewhere = BesideTests(L"") + L"other_config";
   std::ofstream(std::filesystem::path(elsewhere), std::ios::binary) << "[Setting]\r\nSmartFan=1\r\n";
   m_wnd.m_configPath = elsewhere;
   EXPECT_EQ(Toggle(), ActionOsd::kSmartFan);
@@ -240,7 +234,7 @@ TEST(SettingsReloadTest, WithTheEmptyPathTheReloadHoldsTheDefaultsAndWritesNothi
 }
 
 TEST(SettingsReloadTest, AGivenPathIsReadValidatedAndWrittenOnlyWhenMissing) {
-  std::wstring path = ExecutableDirectory() + L"reload_settings.ini";
+  std::wstring path = BesideTests(L"") + L"reload_settings.ini";
   std::filesystem::remove(path);
   CMyWnd wnd;
   wnd.m_settingsPath = path;

@@ -10,15 +10,9 @@
 #include "fw/UniqueHandle.h"
 #include "osd/GdiPlus.h"
 #include "osd/WTOSD.h"
+#include "tests/win/ExeTestSupport.h"
 
 namespace {
-
-std::wstring BesideTests(const std::wstring& name) {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self);
-  return path.substr(0, path.rfind(L'\\') + 1) + name;
-}
 
 std::wstring TempFile(const wchar_t* name) {
   wchar_t dir[MAX_PATH];

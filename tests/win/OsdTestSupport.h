@@ -23,6 +23,14 @@ inline std::vector<HWND> OsdBars() {
   return bars;
 }
 
+// Whether a bar of the OSD is on screen now.
+inline bool OsdBarShowing() {
+  for (HWND bar : OsdBars()) {
+    if (IsWindowVisible(bar)) return true;
+  }
+  return false;
+}
+
 inline void PumpMessages() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

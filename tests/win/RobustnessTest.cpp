@@ -14,6 +14,7 @@
 #include "app/MyWnd.h"
 #include "tests/win/HandleCount.h"
 #include "tests/win/LogCapture.h"
+#include "tests/win/OsdTestSupport.h"
 #include "tests/win/RecorderWindow.h"
 #include "tests/win/StdoutCapture.h"
 #include "tools/sim/FakeCoreAudio.h"
@@ -168,8 +169,7 @@ TEST_F(RobustnessTest, StrayCommandsTimersAndCopyDataChangeNothing) {
   std::mt19937 random(2);
   g_bTrayIconShown = 0;
   SendMessageW(wnd->m_hWnd, WM_TIMER, CMyWnd::kOsdHideTimer, 0);  // from a hidden OSD
-  HWND bar = FindWindowW(L"OSDBAR", nullptr);
-  ASSERT_TRUE(!bar || !IsWindowVisible(bar));
+  ASSERT_FALSE(OsdBarShowing());
   for (int i = 0; i < 2000; ++i) {
     WPARAM id = random() & 0xFFFF;
     if (id == 1123 || id == 6001 || id == 6002) continue;
@@ -195,8 +195,7 @@ TEST_F(RobustnessTest, StrayCommandsTimersAndCopyDataChangeNothing) {
   EXPECT_TRUE(IsWindow(wnd->m_osd.m_hWnd));
   EXPECT_EQ(g_bTrayIconShown, 0);
   EXPECT_EQ(wnd->m_usbOpen.load(), 1);
-  bar = FindWindowW(L"OSDBAR", nullptr);
-  EXPECT_TRUE(!bar || !IsWindowVisible(bar));
+  EXPECT_FALSE(OsdBarShowing());
 }
 
 }  // namespace

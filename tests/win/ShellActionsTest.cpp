@@ -10,6 +10,7 @@
 
 #include "fw/UniqueHandle.h"
 #include "settings/SystemInfo.h"
+#include "tests/win/ExeTestSupport.h"
 #include "tests/win/KeyHook.h"
 #include "tests/win/LogCapture.h"
 
@@ -186,7 +187,7 @@ class RealSnipTest : public ::testing::TestWithParam<const wchar_t*> {
     DeleteFileW(kReport);
     ASSERT_EQ(GetFileAttributesW(m_tool.c_str()), INVALID_FILE_ATTRIBUTES)
         << "a Snipping Tool is installed here";
-    ASSERT_TRUE(CopyFileW(Beside(L"snip_probe.exe").c_str(), m_tool.c_str(), TRUE));
+    ASSERT_TRUE(CopyFileW(BesideTests(L"snip_probe.exe").c_str(), m_tool.c_str(), TRUE));
   }
   void TearDown() override {
     DeleteFileW(m_tool.c_str());
@@ -194,12 +195,6 @@ class RealSnipTest : public ::testing::TestWithParam<const wchar_t*> {
     RegDeleteKeyW(HKEY_CURRENT_USER, kRunnerVersionKey);
   }
 
-  static std::wstring Beside(const wchar_t* name) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self);
-    return path.substr(0, path.rfind(L'\\') + 1) + name;
-  }
 
   static void RunSnipAs(const wchar_t* version) {
     HKEY key;
@@ -209,7 +204,7 @@ class RealSnipTest : public ::testing::TestWithParam<const wchar_t*> {
     RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
                    static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
-    std::wstring runner = Beside(L"snip_runner.exe");
+    std::wstring runner = BesideTests(L"snip_runner.exe");
     std::wstring commandLine = L"\"" + runner + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;

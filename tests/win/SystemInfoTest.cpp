@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fw/UniqueHandle.h"
+#include "tests/win/ExeTestSupport.h"
 
 namespace {
 
@@ -103,10 +104,7 @@ class VersionProbeTest : public ::testing::Test {
     CKernelHandle reader(readEnd), writer(writeEnd);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring probe(self);
-    probe = probe.substr(0, probe.rfind(L'\\') + 1) + L"system_info_probe.exe";
+    std::wstring probe = BesideTests(L"system_info_probe.exe");
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
