@@ -1,11 +1,15 @@
-# make test: installs what is missing, builds for Linux and for Windows, and
-# runs every test tier (native, fuzzers briefly, then Windows under Wine and
-# Xvfb).
+# make test: installs what is missing, builds for Linux and for 32-bit and
+# 64-bit Windows, and runs every test tier (native, fuzzers briefly, then
+# Windows under Wine and Xvfb for each build this machine can run).
 MAKEFLAGS += --no-print-directory
 HOST_BUILD := build/host
 WIN_BUILD := build/win
+WIN64_BUILD := build/win64
 FUZZ_BUILD := build/fuzz
 JOBS := $(shell nproc)
+# The Windows build that bench and demo run: the 32-bit product where this
+# machine runs 32-bit programs, else the 64-bit build.
+ARCH = $(shell scripts/win-archs 2>/dev/null | head -n1)
 
 .PHONY: setup build test bench demo clean
 
@@ -18,13 +22,16 @@ build: setup
 	cmake -S . -B $(WIN_BUILD) --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 	  -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(WIN_BUILD) -j $(JOBS)
+	cmake -S . -B $(WIN64_BUILD) --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(WIN64_BUILD) -j $(JOBS)
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DORVANE_FUZZ=ON >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 test: build
 	ctest --test-dir $(HOST_BUILD) --output-on-failure -j $(JOBS)
 	ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j $(JOBS)
-	scripts/with-display ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
+	scripts/test-windows
 
 # Measures speed, idle cost and memory against baselines, runs the fuzzers
 # longer, and writes docs/benchmarks.md.
@@ -36,7 +43,8 @@ bench: build
 # of its own, as its display is: a test run at the same time keeps its
 # utility instance, keyboard pipes, log and Wine server.
 demo: build
-	WINEPREFIX=$(CURDIR)/build/wineprefix-demo scripts/with-display /usr/bin/python3 scripts/demo.py
+	ORVANE_ARCH=$(ARCH) WINEPREFIX=$(CURDIR)/build/wineprefix-demo-$(ARCH) \
+	  scripts/with-display /usr/bin/python3 scripts/demo.py
 
 clean:
 	rm -rf build

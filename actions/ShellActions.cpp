@@ -53,7 +53,7 @@ void StartScreenSnip(const ShellCalls& calls) {
     return;
   }
   STARTUPINFOW startup = {};
-  static_assert(sizeof startup == 68, "the 32-bit record the system expects");
+  static_assert(sizeof startup == (sizeof(void*) == 4 ? 68 : 104), "the record the system expects");
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;

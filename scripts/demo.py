@@ -16,7 +16,7 @@ import time
 from PIL import Image, ImageDraw, ImageGrab
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-WIN = os.path.join(REPO, "build", "win")
+WIN = os.environ["ORVANE_WIN_BUILD"]  # the build scripts/wine-env chose
 OUT = os.path.join(REPO, "build", "demo")
 APP = os.path.join(OUT, "app")
 SIM = "Orvane_Keyboard_Hid_sim.exe"
@@ -191,6 +191,7 @@ def play():
 
 def main():
     started = time.monotonic()
+    step(f"the {os.environ['ORVANE_ARCH']} build, {os.path.relpath(WIN, REPO)}")
     prepare()
     compositor = subprocess.Popen(["xcompmgr", "-n"])
     try:

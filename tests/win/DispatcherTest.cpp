@@ -195,8 +195,9 @@ TEST_F(DispatcherTest, TheOsdHides3sAfterTheLastOfTwoRequests) {
   Event(32);
   ASSERT_TRUE(OsdBarShowing());
   while (GetTickCount() - first < 2000) PumpMessages(20);
-  Event(16);
+  // Taken before the request: the timer is armed before the request returns.
   DWORD second = GetTickCount();
+  Event(16);
   // A timer not restarted by the second request would hide the OSD 3 s after
   // the first; restarted, it cannot fire before 3 s after the second.
   while (GetTickCount() - second < 2500) PumpMessages(20);

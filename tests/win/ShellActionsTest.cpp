@@ -152,7 +152,7 @@ TEST(ShellActionsTest, OtherVersionsStartTheSnippingToolHidden) {
                                                        L" [] null null 0 0 null null"})
           << v.major << "." << v.minor;
       STARTUPINFOW expected = {};
-      expected.cb = 68;
+      expected.cb = sizeof(void*) == 4 ? 68 : 104;
       expected.dwFlags = STARTF_USESHOWWINDOW;
       expected.wShowWindow = SW_HIDE;
       EXPECT_EQ(std::memcmp(&shell.startup, &expected, sizeof expected), 0);

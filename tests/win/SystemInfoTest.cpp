@@ -72,9 +72,10 @@ TEST(UserNameTest, FailedAccountQueryGivesEmptyWhateverItLeftInTheBuffer) {
 
 TEST(SystemVersionTest, Wow64AnswerMatchesTheSystemsWow64Folder) {
   wchar_t folder[MAX_PATH];
-  // Only 64-bit Windows has a WOW64 system folder.
+  // Only 64-bit Windows has a WOW64 system folder, and only a 32-bit
+  // process runs under WOW64 there.
   bool wow64System = GetSystemWow64DirectoryW(folder, MAX_PATH) != 0;
-  EXPECT_EQ(IsWow64() != FALSE, wow64System);
+  EXPECT_EQ(IsWow64() != FALSE, sizeof(void*) == 4 && wow64System);
 }
 
 // Wine lets a registry value choose the Windows version one program sees;
