@@ -25,6 +25,7 @@ build: setup
 	cmake -S . -B $(WIN64_BUILD) --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(WIN64_BUILD) -j $(JOBS)
+	rm -rf $(WIN_BUILD)/dist/x64 && cp -r $(WIN64_BUILD)/dist $(WIN_BUILD)/dist/x64
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DORVANE_FUZZ=ON >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
