@@ -9,7 +9,7 @@
 const wchar_t kMainWindowTitle[] = L"Orvane_Keyboard_Hid";
 
 
-CMyWnd::CMyWnd() : m_hStartupStop(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+CMyWnd::CMyWnd() {
   m_hidDevice.m_vendorId = 0x17EF;
   m_hidDevice.m_productId = 0x6100;
 }
@@ -18,7 +18,7 @@ CMyWnd::~CMyWnd() {
   // A worker stuck retrying the reader's start gives up once the link stops.
   m_hidDevice.RequestStop();
   if (m_hStartupThread) {
-    SetEvent(m_hStartupStop.Get());
+    m_startupStop.Set();
     WaitForSingleObject(m_hStartupThread.Get(), INFINITE);
   }
 }

@@ -17,6 +17,7 @@
 #include "fw/UniqueHandle.h"
 #include "fw/Wnd.h"
 #include "hid/HidDevice.h"
+#include "hid/StopSignal.h"
 #include "osd/osdmain.h"
 #include "settings/GameZoneClient.h"
 #include "settings/SettingsRecord.h"
@@ -91,7 +92,7 @@ class CMyWnd : public CWnd {
 
   // State, in the order the members are built (and torn down in reverse).
   CKernelHandle m_hStartupThread;
-  CKernelHandle m_hStartupStop;  // set when the object goes: the worker ends
+  CStopSignal m_startupStop;  // set when the object goes: the worker ends
   Cosdmain m_osd;  // the OSD controller
   std::wstring m_settingsPath;  // never assigned
   std::wstring m_configPath;    // filled on first use

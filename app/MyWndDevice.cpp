@@ -22,9 +22,9 @@ const uint32_t kNotifiedProductId = 0x6100;
 
 DWORD WINAPI CMyWnd::OpenUsbThread(LPVOID param) {
   CMyWnd* wnd = static_cast<CMyWnd*>(param);
-  // Waiting on the stop event rather than sleeping lets the object go at any
-  // time; only the full wait leads on to the keyboard.
-  if (WaitForSingleObject(wnd->m_hStartupStop.Get(), kStartupDelayMs) != WAIT_TIMEOUT) return 0;
+  // Pausing on the stop signal rather than sleeping lets the object go at
+  // any time; only the full pause leads on to the keyboard.
+  if (wnd->m_startupStop.Pause(kStartupDelayMs)) return 0;
 
   wnd->m_usbOpen = wnd->m_hidDevice.bHidDeviceNotify(wnd->m_hWnd, &wnd->m_hDevNotify);
   LogWrite("OnCreate Open Usb:%d", wnd->m_usbOpen.load());

@@ -28,7 +28,7 @@ target_link_libraries(orvane_sysinfo PUBLIC wtsapi32)
 # utility links the real SetupAPI/HID.DLL ones, the virtual-keyboard build the
 # virtual keyboard's.
 # (Object libraries, so the link order of static archives cannot drop them.)
-add_library(orvane_hid STATIC hid/HidDevice.cpp hid/ServiceThread.cpp)
+add_library(orvane_hid STATIC hid/HidDevice.cpp hid/ServiceThread.cpp hid/StopSignal.cpp)
 target_link_libraries(orvane_hid PUBLIC orvane_log)
 add_library(orvane_hid_platform OBJECT hid/HidPlatformWin.cpp)
 target_link_libraries(orvane_hid_platform PUBLIC orvane_hid hid setupapi)
@@ -126,6 +126,18 @@ function(orvane_win_test name)
 endfunction()
 
 orvane_win_test(log_tests SOURCES tests/win/LogTest.cpp LIBS orvane_log LOCK c_log)
+# Once more where the ANSI code page is Cyrillic (1251): Wine takes it from
+# the locale, here a Russian one compiled into the build tree.
+set(RU_LOCALE ${CMAKE_BINARY_DIR}/locale/ru_RU.UTF-8)
+add_custom_command(OUTPUT ${RU_LOCALE}/LC_CTYPE
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/locale
+  COMMAND localedef -i ru_RU -f UTF-8 ${RU_LOCALE}
+  COMMENT "Compiling a Russian locale for the code-page test")
+add_custom_target(ru_locale ALL DEPENDS ${RU_LOCALE}/LC_CTYPE)
+add_test(NAME log_tests_cp1251
+  COMMAND env LOCPATH=${CMAKE_BINARY_DIR}/locale LC_ALL=ru_RU.UTF-8 ORVANE_EXPECT_ACP=1251
+    ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:log_tests> --gtest_filter=LogTest.WideArguments*)
+set_tests_properties(log_tests_cp1251 PROPERTIES RESOURCE_LOCK c_log)
 orvane_win_test(fw_tests SOURCES tests/win/FrameworkTest.cpp LIBS orvane_fw)
 
 add_executable(system_info_probe tests/win/SystemInfoProbe.cpp)

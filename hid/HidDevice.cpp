@@ -20,8 +20,7 @@ HANDLE CreateThreadDefault(LPTHREAD_START_ROUTINE routine, void* argument) {
 
 CHidDevice::CHidDevice()
     : m_readBuffer(new uint8_t[kReadBufferSize]()),
-      m_pfnCreateThread(CreateThreadDefault),
-      m_stopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+      m_pfnCreateThread(CreateThreadDefault) {}
 
 CHidDevice::~CHidDevice() {
   RequestStop();

@@ -10,13 +10,13 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 
 #include "fw/UniqueHandle.h"
 #include "hid/KeyReport.h"
+#include "hid/StopSignal.h"
 
 // The reader thread; one per process.
 extern HANDLE g_hThread;
@@ -81,7 +81,6 @@ class CHidDevice {
   CFileHandle m_handleInput;
   CFileHandle m_handleDev;
   uint32_t m_inputGeneration = 0;  // moves on each time m_handleInput is given up
-  CKernelHandle m_stopEvent;
-  std::atomic<bool> m_stopRequested{false};
+  CStopSignal m_stop;
   bool m_ownsReaderThread = false;
 };

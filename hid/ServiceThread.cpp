@@ -37,15 +37,14 @@ DWORD WINAPI CHidDevice::ServiceThread(void* device) {
 }
 
 void CHidDevice::RunReader(IKeyReportSink& sink) {
-  while (!m_stopRequested) {
+  while (!m_stop.IsSet()) {
     ReadPass(sink);
-    WaitForSingleObject(m_stopEvent.Get(), 10);
+    m_stop.Pause(10);
   }
 }
 
 void CHidDevice::RequestStop() {
-  m_stopRequested = true;
-  SetEvent(m_stopEvent.Get());
+  m_stop.Set();
   std::lock_guard<std::mutex> lock(m_linkMutex);
   if (m_handleInput) CancelIoEx(m_handleInput.Get(), nullptr);
 }
@@ -62,7 +61,7 @@ void CHidDevice::ReadPass(IKeyReportSink& sink) {
     // handle cannot be closed (and its value reused) in between.
     std::lock_guard<std::mutex> lock(m_linkMutex);
     input = m_handleInput.Get();
-    if (input == INVALID_HANDLE_VALUE || m_stopRequested) return;
+    if (input == INVALID_HANDLE_VALUE || m_stop.IsSet()) return;
     generation = m_inputGeneration;
     event.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!event) return;
@@ -77,7 +76,7 @@ void CHidDevice::ReadPass(IKeyReportSink& sink) {
     std::lock_guard<std::mutex> lock(m_linkMutex);
     // Given up by discovery or the stop while pending: the data, if any,
     // belongs to a handle that is gone.
-    if (generation != m_inputGeneration || m_stopRequested) return;
+    if (generation != m_inputGeneration || m_stop.IsSet()) return;
     GetOverlappedResult(input, &overlapped, &bytesRead, FALSE);
   }
   if (bytesRead == 0) return;
@@ -116,7 +115,7 @@ DWORD CHidDevice::bHidCallBackThread() {
     if (attempts == 1) firstResult = error;
     LogWrite("ServiceThread Fall_%d", static_cast<int>(error));
     // The link object may be going away meanwhile; stop retrying then.
-    if (WaitForSingleObject(m_stopEvent.Get(), 500) == WAIT_OBJECT_0) break;
+    if (m_stop.Pause(500)) break;
   }
   // Each attempt ends with its own line, the failed ones after the success.
   for (int i = 0; i < attempts; ++i) LogWrite("bHidCallBackThread_end");

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -49,32 +51,87 @@ struct FileCloser {
   void operator()(FILE* file) const { std::fclose(file); }
 };
 
+// What vsnprintf would make of format and args, with two differences: a
+// "%S" argument reaches the text through the ANSI code page, as the rest
+// of the line does, not through the runtime's "C" locale, which knows no
+// character beyond ASCII; and a conversion that cannot be rendered costs
+// only itself, not the line. Cut at 1023 characters, as the buffer was.
+std::string FormatMessageText(const char* format, va_list args) {
+  std::string text;
+  for (const char* p = format; *p;) {
+    if (*p != '%') {
+      text += *p++;
+      continue;
+    }
+    const char* start = p++;
+    while (*p && std::strchr("-+ #0123456789.", *p)) ++p;
+    while (*p && std::strchr("hlL", *p)) ++p;
+    if (!*p) {
+      text += start;  // a lone conversion at the end stands as written
+      break;
+    }
+    std::string spec(start, ++p);
+    char piece[1024];
+    int length = -1;
+    switch (spec.back()) {
+      case '%':
+        text += '%';
+        continue;
+      case 'S': {
+        const wchar_t* wide = va_arg(args, const wchar_t*);
+        spec.back() = 's';
+        length = std::snprintf(piece, sizeof piece, spec.c_str(),
+                               wide ? Narrow(wide).c_str() : "(null)");
+        break;
+      }
+      case 's':
+        length = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, const char*));
+        break;
+      case 'c': case 'd': case 'i': case 'o': case 'u': case 'x': case 'X':
+        if (spec.find("ll") != std::string::npos) {
+          length = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, long long));
+        } else {
+          length = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, int));
+        }
+        break;
+      case 'p':
+        length = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, void*));
+        break;
+      default:
+        text += spec;  // not a conversion we know: it takes no argument
+        continue;
+    }
+    if (length > 0) text.append(piece, std::min<size_t>(length, sizeof piece - 1));
+  }
+  if (text.size() > 1023) text.resize(1023);
+  return text;
+}
+
 }  // namespace
 
 void LogWrite(const char* format, ...) {
   if (g_bLogEnabled != 1) return;
 
-  char message[1024];
   va_list args;
   va_start(args, format);
-  int written = std::vsnprintf(message, sizeof message, format, args);
+  std::string message = FormatMessageText(format, args);
   va_end(args);
-  if (written < 0) return;  // a conversion the runtime could not render
 
-  LogAppendLine(Widen(message, CP_THREAD_ACP).c_str(), 0);
+  LogAppendLine(Widen(message.c_str(), CP_THREAD_ACP).c_str(), 0);
 }
 
 void LogAppendLine(const wchar_t* text, int mode) {
   if (g_bLogEnabled != 1) return;
 
+  std::wstring path = std::wstring(kDriveRoot) + kLogRelativePath;
+
+  // Stamped under the lock, so the lines' stamps run in file order.
+  std::lock_guard<std::mutex> lock(g_logMutex);
   SYSTEMTIME now;
   GetLocalTime(&now);
   std::string stamp = FormatLogStamp(now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
   std::string line = Narrow(Widen(stamp.c_str(), CP_ACP) + text);
 
-  std::wstring path = std::wstring(kDriveRoot) + kLogRelativePath;
-
-  std::lock_guard<std::mutex> lock(g_logMutex);
   if (!FileExists(path)) EnsureLogFolder(kLogRelativePath);
   std::unique_ptr<FILE, FileCloser> file(
       std::fopen(Narrow(path).c_str(), mode == 1 ? "wt" : "at"));

@@ -136,7 +136,7 @@ std::vector<double> ReportToVisible(int count) {
     windowThread = GetCurrentThreadId();
     CMyWnd window;
     window.CreateHiddenWindow();
-    SetEvent(window.m_hStartupStop.Get());  // opened here, not 10 s on
+    window.m_startupStop.Set();  // opened here, not 10 s on
     window.m_usbOpen = window.m_hidDevice.bHidDeviceNotify(window.m_hWnd, &window.m_hDevNotify);
     wnd = &window;
     MSG msg;

@@ -251,6 +251,50 @@ TEST(Reader, DestroyingTheLinkWhileAReadIsPendingReturnsPromptly) {
   EXPECT_EQ(g_hThread, nullptr);
 }
 
+// Closing a handle ends a read pending on it only when no other handle to
+// the same open file is left; discovery must end the read all the same.
+TEST(Reader, AReadPendingOnAReplacedHandleEndsWhileACopyOfTheHandleLivesOn) {
+  CVirtualKeyboard keyboard;
+  keyboard.Plug();
+  auto* link = new CHidDevice;
+  ASSERT_EQ(link->bOpenHidDevice(), 1);
+  link->StartServiceThread();
+  Sleep(50);  // the reader now waits on its read
+  HANDLE copy = nullptr;
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), link->InputHandle(), GetCurrentProcess(), &copy,
+                              0, FALSE, DUPLICATE_SAME_ACCESS));
+  CFileHandle heldCopy(copy);
+  ASSERT_EQ(link->bOpenHidDevice(), 1);
+  // A reader still stuck on the old read would never see the stop.
+  auto destroyed = std::async(std::launch::async, [link] { delete link; });
+  bool prompt = destroyed.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  heldCopy.Reset();  // ends a stuck read, so the test itself ends
+  EXPECT_TRUE(prompt);
+}
+
+// Should the system fail to make the stop event, pauses are timed sleeps
+// that still see the request.
+TEST(StopSignal, WithoutItsEventPausesAreTimedAndStillEndOnTheRequest) {
+  struct CEventless : CStopSignal {
+    CEventless() : CStopSignal(nullptr) {}
+  };
+  CLogCapture log;
+  CEventless stop;
+  DWORD start = GetTickCount();
+  EXPECT_FALSE(stop.Pause(200));
+  EXPECT_GE(GetTickCount() - start, 190u);
+  std::thread requester([&stop] {
+    Sleep(100);
+    stop.Set();
+  });
+  EXPECT_TRUE(stop.Pause(INFINITE));
+  requester.join();
+  EXPECT_TRUE(stop.Pause(INFINITE));
+  auto messages = log.Messages();
+  ASSERT_EQ(messages.size(), 1u);  // the failure, once
+  EXPECT_EQ(messages[0].rfind("CreateEvent Fall_", 0), 0u) << messages[0];
+}
+
 // Records what one reader loop hands on.
 class CRecordingSink : public IKeyReportSink {
  public:

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <dbt.h>
+#include <shellapi.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -59,10 +62,11 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, ArrivalOfTheKeyboardReopensItOnceAndSendsTheStoredState) {
+  StoreFnLock(0);  // stored meanwhile: the arrival reads it afresh
   keyboard.NotifyWindow(wnd.m_hWnd, true);
   EXPECT_EQ(wnd.m_usbOpen.load(), 1);
-  EXPECT_EQ(wnd.m_fnLock.load(), 1);
-  EXPECT_EQ(keyboard.FeatureReports(), (Reports{{0x05, 0x01, 0, 0, 0, 0, 0, 0}}));
+  EXPECT_EQ(wnd.m_fnLock.load(), 0);
+  EXPECT_EQ(keyboard.FeatureReports(), (Reports{{0x05, 0x00, 0, 0, 0, 0, 0, 0}}));
 
   Lines lines = log.Messages();
   ASSERT_EQ(lines.size(), 12u);
@@ -78,6 +82,37 @@ TEST_F(MainWindowTest, ArrivalOfTheKeyboardReopensItOnceAndSendsTheStoredState) 
   EXPECT_EQ(lines[9], "OnDeviceChange Open Usb:1");
   EXPECT_TRUE(StartsWith(lines[10], kCheckPrefix));
   EXPECT_EQ(lines[11], "OnDeviceChange Open Usb:1");  // the node change
+}
+
+TEST_F(MainWindowTest, ArrivalWithoutTheVendorCollectionLeavesTheLinkClosedUntilTheNext) {
+  keyboard.Unplug();
+  auto collections = CVirtualKeyboard::KeyboardCollections();
+  collections.erase(std::remove_if(collections.begin(), collections.end(),
+                                   [](const auto& c) { return c.facts.usagePage == 0xFF00; }),
+                    collections.end());
+  {
+    CVirtualKeyboard withoutVendorCollection(collections);
+    withoutVendorCollection.Plug();
+    withoutVendorCollection.NotifyWindow(wnd.m_hWnd, true);
+    EXPECT_EQ(wnd.m_usbOpen.load(), 0);
+  }
+  keyboard.Plug();
+  keyboard.NotifyWindow(wnd.m_hWnd, true);
+  EXPECT_EQ(wnd.m_usbOpen.load(), 1);
+  EXPECT_EQ(keyboard.FeatureReports().size(), 1u);
+}
+
+TEST_F(MainWindowTest, AFailedRegistrationGivesZeroAndAResumeStillReopensTheLink) {
+  HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  DestroyWindow(gone);  // no notifications can be registered for it
+  CDevNotify notify;
+  EXPECT_EQ(wnd.m_hidDevice.bHidDeviceNotify(gone, &notify), 0);
+  EXPECT_FALSE(notify);
+  SendMessageW(wnd.m_hWnd, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+  ASSERT_TRUE(KillTimer(wnd.m_hWnd, CMyWnd::kWakeUpTimer));
+  SendMessageW(wnd.m_hWnd, WM_TIMER, CMyWnd::kWakeUpTimer, 0);
+  EXPECT_EQ(wnd.m_usbOpen.load(), 1);
+  EXPECT_EQ(keyboard.FeatureReports().size(), 1u);
 }
 
 TEST_F(MainWindowTest, RemovalClearsTheFlagAndKeepsTheHandles) {
@@ -154,14 +189,26 @@ TEST_F(MainWindowTest, WakeUpTimerReopensAndSendsTheStoredStateOnlyWhenFound) {
   EXPECT_EQ(log.Messages(), (Lines{"TIMER_WAKEUP"}));
 }
 
+// Whether the shell holds the window's icon: only an icon it holds can be
+// modified.
+bool ShellHoldsIcon(HWND window) {
+  NOTIFYICONDATAW icon = {};
+  icon.cbSize = sizeof icon;
+  icon.hWnd = window;
+  icon.uID = 1;
+  return Shell_NotifyIconW(NIM_MODIFY, &icon) != FALSE;
+}
+
 TEST_F(MainWindowTest, TrayIconRequestsFollowTheFlag) {
   g_bTrayIconShown = 0;
   SendMessageW(wnd.m_hWnd, WM_COMMAND, 1123, 0);
   EXPECT_EQ(g_bTrayIconShown, 1);
+  EXPECT_TRUE(ShellHoldsIcon(wnd.m_hWnd));
   SendMessageW(wnd.m_hWnd, WM_COMMAND, 1123, 0);
   EXPECT_EQ(g_bTrayIconShown, 1);
   SendMessageW(wnd.m_hWnd, WM_COMMAND, 6002, 0);
   EXPECT_EQ(g_bTrayIconShown, 0);
+  EXPECT_FALSE(ShellHoldsIcon(wnd.m_hWnd));
   SendMessageW(wnd.m_hWnd, WM_COMMAND, 1123, 0);
   EXPECT_EQ(g_bTrayIconShown, 1);
   SendMessageW(wnd.m_hWnd, WM_COMMAND, 6002, 0);
@@ -237,6 +284,36 @@ TEST_F(SessionTest, DisconnectAndLockRemoveTheTrayIconUnlockDoesNot) {
   EXPECT_EQ(SendMessageW(wnd.m_hWnd, WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 3), 0);
   EXPECT_EQ(g_bTrayIconShown, 0);
   EXPECT_TRUE(log.Messages().empty());
+}
+
+// Where the system reports version 5 a lock is no reason to remove the icon.
+// Wine shows a program the version its registry names: this program runs
+// itself again as Windows XP.
+TEST(OldSystemSessionTest, LockIsIgnoredWhereVersion5IsReported) {
+  if (!std::getenv("ORVANE_AS_XP")) {
+    const wchar_t kKey[] = L"Software\\Wine\\AppDefaults\\main_window_tests.exe";
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"winxp"), 12);
+    RegCloseKey(key);
+    SetEnvironmentVariableW(L"ORVANE_AS_XP", L"1");
+    CChildProcess child(L"main_window_tests.exe",
+                        L"--gtest_filter=OldSystemSessionTest.LockIsIgnoredWhereVersion5IsReported");
+    EXPECT_EQ(child.WaitForExit(60000), 0u);
+    SetEnvironmentVariableW(L"ORVANE_AS_XP", nullptr);
+    RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
+    return;
+  }
+  ASSERT_EQ(GetReportedOsMajor(), 5u);
+  CMyWnd wnd;
+  ASSERT_TRUE(wnd.CreateHiddenWindow());
+  g_bTrayIconShown = 1;
+  SendMessageW(wnd.m_hWnd, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 3);
+  EXPECT_EQ(g_bTrayIconShown, 1);
+  SendMessageW(wnd.m_hWnd, WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 3);
+  EXPECT_EQ(g_bTrayIconShown, 0);
 }
 
 // That the empty settings path writes no file anywhere is the settings

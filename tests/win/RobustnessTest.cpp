@@ -57,7 +57,7 @@ class RobustnessTest : public ::testing::Test {
     };
     wnd->CreateHiddenWindow();
     // The link is opened here at once, not by the start-up worker 10 s on.
-    SetEvent(wnd->m_hStartupStop.Get());
+    wnd->m_startupStop.Set();
     wnd->m_usbOpen = wnd->m_hidDevice.bHidDeviceNotify(wnd->m_hWnd, &wnd->m_hDevNotify);
   }
   static void TearDownTestSuite() {
