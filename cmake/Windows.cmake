@@ -187,18 +187,21 @@ orvane_win_test(diagnostic_build_tests SOURCES tests/win/DiagnosticBuildTest.cpp
 add_dependencies(diagnostic_build_tests Orvane_Keyboard_Hid Orvane_Keyboard_Hid_diag)
 
 orvane_win_test(end_to_end_tests SOURCES tests/win/EndToEndTest.cpp LIBS orvane_log orvane_actions orvane_osd
-  LOCK main_instance c_log vkbd fnlock_registry config_file osd_mutex keyboard_input)
+  LOCK main_instance c_log vkbd fnlock_registry config_file osd_mutex desktop_input)
 add_dependencies(end_to_end_tests Orvane_Keyboard_Hid_vkbd Orvane_Keyboard_Hid_vkbd_diag
   orvane_vkbd Gaming)
 
 # The hot-key actions and the settings. Tests that touch the same registry
-# key, file or the keyboard input stream take the same lock.
+# key or file take the same lock; so do those that inject keys, start
+# programs that show windows, or read or take the foreground window
+# (desktop_input): the keyboard stream and the foreground belong to the
+# whole desktop.
 add_executable(snip_probe tests/win/SnipProbe.cpp)
 add_executable(snip_runner tests/win/SnipRunner.cpp)
 target_include_directories(snip_runner PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(snip_runner orvane_actions)
 orvane_win_test(shell_actions_tests SOURCES tests/win/ShellActionsTest.cpp
-  LIBS orvane_actions LOCK keyboard_input c_log)
+  LIBS orvane_actions LOCK desktop_input c_log)
 add_dependencies(shell_actions_tests snip_probe snip_runner)
 orvane_win_test(mic_mute_tests SOURCES tests/win/MicMuteTest.cpp
   LIBS orvane_actions orvane_sim LOCK mic_companion)
@@ -209,7 +212,7 @@ orvane_win_test(game_zone_tests SOURCES tests/win/GameZoneClientTest.cpp
   LIBS orvane_settings orvane_sim LOCK c_log)
 orvane_win_test(window_action_tests SOURCES tests/win/MyWndActionsTest.cpp
   LIBS orvane_app orvane_hid_platform orvane_sim
-  LOCK config_file fnlock_registry mic_companion keyboard_input)
+  LOCK config_file fnlock_registry mic_companion desktop_input)
 
 # Benchmarks (make bench), never run as tests.
 add_executable(minimal_window WIN32 tests/bench/MinimalWindow.cpp)
@@ -257,6 +260,8 @@ function(orvane_osd_test name)
   add_dependencies(${name} osd_art)
 endfunction()
 orvane_osd_test(osd_tests SOURCES tests/win/OsdTest.cpp tests/win/OsdSkinTest.cpp)
+# It takes the foreground and checks that the bar leaves it there.
+set_property(TEST osd_tests APPEND PROPERTY RESOURCE_LOCK desktop_input)
 add_dependencies(osd_tests Orvane_Keyboard_Hid)
 orvane_osd_test(osd_first_request_tests SOURCES tests/win/OsdFirstRequestTest.cpp)
 orvane_osd_test(osd_name_taken_tests SOURCES tests/win/OsdNameTakenTest.cpp)
@@ -287,13 +292,13 @@ set_tests_properties(osd_tests_1366x768 osd_screens_1920x1080 osd_screens_1366x7
 
 orvane_win_test(dispatcher_tests SOURCES tests/win/DispatcherTest.cpp
   LIBS orvane_app orvane_hid_platform orvane_sim
-  LOCK main_instance c_log fnlock_registry config_file osd_mutex mic_companion keyboard_input)
+  LOCK main_instance c_log fnlock_registry config_file osd_mutex mic_companion desktop_input)
 target_sources(dispatcher_tests PRIVATE res/OsdImages.rc)
 target_include_directories(dispatcher_tests PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/res)
 add_dependencies(dispatcher_tests osd_art)
 orvane_win_test(robustness_tests SOURCES tests/win/RobustnessTest.cpp
   LIBS orvane_app orvane_vkbd_platform orvane_virtual_keyboard orvane_sim
-  LOCK main_instance c_log vkbd fnlock_registry config_file osd_mutex mic_companion keyboard_input)
+  LOCK main_instance c_log vkbd fnlock_registry config_file osd_mutex mic_companion desktop_input)
 target_sources(robustness_tests PRIVATE res/OsdImages.rc)
 target_include_directories(robustness_tests PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/res)
 add_dependencies(robustness_tests osd_art)
