@@ -11,7 +11,7 @@ JOBS := $(shell nproc)
 # machine runs 32-bit programs, else the 64-bit build.
 ARCH = $(shell scripts/win-archs 2>/dev/null | head -n1)
 
-.PHONY: setup build test bench demo clean
+.PHONY: setup build dist test bench demo clean
 
 setup:
 	@scripts/setup.sh
@@ -29,7 +29,12 @@ build: setup
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DORVANE_FUZZ=ON >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
-test: build
+# The installers, one per Windows build, side by side.
+dist: build
+	mkdir -p build/dist
+	cp $(WIN_BUILD)/Orvane_Keyboard_Setup.exe $(WIN64_BUILD)/Orvane_Keyboard_Setup_x64.exe build/dist/
+
+test: dist
 	ctest --test-dir $(HOST_BUILD) --output-on-failure -j $(JOBS)
 	ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j $(JOBS)
 	scripts/test-windows

@@ -312,3 +312,34 @@ add_custom_target(dist ALL
   COMMAND ${CMAKE_COMMAND} -E copy ${OSD_SKINS} ${DIST_DIR}/skins
   DEPENDS Orvane_Keyboard_Hid osd_art
   COMMENT "Filling the distribution folder")
+
+# The logon task that the installer registers and removes.
+add_library(orvane_task STATIC tools/logontask/LogonTask.cpp)
+target_include_directories(orvane_task PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(orvane_task PUBLIC ole32 oleaut32 taskschd)
+add_executable(orvane_logon_task tools/logontask/main.cpp)
+target_link_libraries(orvane_logon_task orvane_task)
+target_link_options(orvane_logon_task PRIVATE -municode)
+
+# The installer of the distribution folder, for this build's bitness.
+find_program(MAKENSIS makensis REQUIRED)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(SETUP_ARCH x64)
+  set(SETUP ${CMAKE_CURRENT_BINARY_DIR}/Orvane_Keyboard_Setup_x64.exe)
+else()
+  set(SETUP_ARCH x86)
+  set(SETUP ${CMAKE_CURRENT_BINARY_DIR}/Orvane_Keyboard_Setup.exe)
+endif()
+add_custom_command(OUTPUT ${SETUP}
+  COMMAND ${MAKENSIS} -V2 -DARCH=${SETUP_ARCH} -DDIST=${DIST_DIR}
+    -DTASK_TOOL=$<TARGET_FILE:orvane_logon_task> -DICON=${ICON} -DOUTFILE=${SETUP}
+    ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi
+  DEPENDS ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi Orvane_Keyboard_Hid orvane_logon_task
+    ${ICON} ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${OSD_SKINS}
+  COMMENT "Building the installer")
+add_custom_target(installer ALL DEPENDS ${SETUP})
+add_dependencies(installer dist)
+
+orvane_win_test(installer_tests SOURCES tests/win/InstallerTest.cpp LIBS orvane_task orvane_actions
+  LOCK main_instance fnlock_registry)
+add_dependencies(installer_tests installer)

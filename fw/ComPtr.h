@@ -3,6 +3,8 @@
 // obtained give them back in the reverse order. Copying is deleted: a copy
 // would need an AddRef that is easy to forget.
 //
+// CBstr: the one owner of a BSTR.
+//
 // ComCreateFn: the shape of CoCreateInstance, for the places where tests and
 // the simulation build hand in objects of their own instead of the system's.
 #pragma once
@@ -10,6 +12,8 @@
 #include <objbase.h>
 
 #include <functional>
+
+#include "fw/UniqueHandle.h"
 
 template <class T>
 class CComPtr {
@@ -51,6 +55,13 @@ class CComPtr {
  private:
   T* m_p = nullptr;
 };
+
+struct BstrTraits {
+  using Type = BSTR;
+  static Type Empty() { return nullptr; }
+  static void Close(Type s) { ::SysFreeString(s); }
+};
+using CBstr = CUniqueHandle<BstrTraits>;
 
 using ComCreateFn = std::function<HRESULT(REFCLSID clsid, LPUNKNOWN outer, DWORD context,
                                           REFIID iid, LPVOID* object)>;

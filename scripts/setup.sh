@@ -9,7 +9,7 @@ packages=(
   cmake make g++ googletest python3 clang libclang-rt-14-dev locales
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-  wine wine64 xvfb xauth
+  wine wine64 xvfb xauth nsis
   python3-pil xcompmgr  # OSD screenshots: grabbing, and blending as a desktop does
 )
 i386=no

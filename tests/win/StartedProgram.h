@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 
 #include "fw/UniqueHandle.h"
@@ -14,10 +15,12 @@ const DWORD kPatienceMs = 20000;
 // One started process; ended if a test leaves it running.
 class CStartedProgram {
  public:
+  // program: a path, or a name beside the test programs.
   explicit CStartedProgram(DWORD creationFlags = 0,
-                           const wchar_t* program = L"Orvane_Keyboard_Hid.exe") {
-    std::wstring path = BesideTests(program);
-    std::wstring commandLine = L"\"" + path + L"\"";
+                           const wchar_t* program = L"Orvane_Keyboard_Hid.exe",
+                           const std::wstring& arguments = L"") {
+    std::wstring path = wcschr(program, L'\\') ? program : BesideTests(program);
+    std::wstring commandLine = L"\"" + path + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};

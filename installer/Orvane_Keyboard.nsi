@@ -1,0 +1,169 @@
+; Installs the Orvane keyboard utility per machine, registers the task that
+; starts it at every logon, and starts it. Built by makensis with these
+; defined: ARCH (x86 or x64), DIST (the distribution folder), TASK_TOOL
+; (orvane_logon_task.exe of the same build), ICON and OUTFILE.
+;
+; Exit codes: 0 done, 1 cancelled, 2 the running utility did not end (or its
+; executable is in use) and nothing was changed, 3 another setup of it runs,
+; 4 the logon task could not be registered or removed.
+Unicode true
+!if ${ARCH} == x64
+  Target amd64-unicode
+!endif
+
+!include FileFunc.nsh
+!include LogicLib.nsh
+!include WinMessages.nsh
+
+!getdllversion "${DIST}/Orvane_Keyboard_Hid.exe" VERSION_
+!define VERSION "${VERSION_1}.${VERSION_2}.${VERSION_3}.${VERSION_4}"
+!define PRODUCT "Orvane Keyboard"
+!define EXE "Orvane_Keyboard_Hid.exe"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane_Keyboard"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+Icon "${ICON}"
+UninstallIcon "${ICON}"
+RequestExecutionLevel admin
+AllowSkipFiles off
+ShowInstDetails show
+!if ${ARCH} == x64
+  InstallDir "$PROGRAMFILES64\Varnel\Orvane_Keyboard"
+!else
+  InstallDir "$PROGRAMFILES32\Varnel\Orvane_Keyboard"
+!endif
+
+VIProductVersion "${VERSION}"
+VIAddVersionKey ProductName "${PRODUCT}"
+VIAddVersionKey CompanyName "Varnel"
+VIAddVersionKey LegalCopyright "Varnel"
+VIAddVersionKey FileDescription "${PRODUCT} Setup"
+VIAddVersionKey FileVersion "${VERSION}"
+VIAddVersionKey ProductVersion "${VERSION}"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+!macro Fail CODE TEXT
+  DetailPrint "${TEXT}"
+  MessageBox MB_ICONSTOP "${TEXT}" /SD IDOK
+  SetErrorLevel ${CODE}
+  Quit
+!macroend
+
+; One setup or uninstall at a time, machine-wide; the registry view that
+; matches the build.
+!macro Begin
+  System::Call 'kernel32::CreateMutexW(p 0, i 0, w "Global\Varnel Orvane_Keyboard Setup") p .r0 ?e'
+  Pop $1
+  ${If} $1 = 183  ; ERROR_ALREADY_EXISTS
+    !insertmacro Fail 3 "Another ${PRODUCT} setup is running."
+  ${EndIf}
+  SetShellVarContext all
+  !if ${ARCH} == x64
+    SetRegView 64
+  !endif
+!macroend
+
+; Asks a running utility to end as its companion programs do (command 6002
+; to its window) and waits for its process. Fails, changing nothing, when it
+; does not end in 10 s.
+!macro EndUtility
+  FindWindow $0 "" "Orvane_Keyboard_Hid"
+  ${If} $0 <> 0
+    System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
+    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'  ; SYNCHRONIZE
+    SendMessage $0 ${WM_COMMAND} 6002 0 /TIMEOUT=2000
+    System::Call 'kernel32::WaitForSingleObject(p r2, i 10000) i .r3'
+    System::Call 'kernel32::CloseHandle(p r2)'
+    ${If} $3 <> 0  ; not WAIT_OBJECT_0
+      !insertmacro Fail 2 "${PRODUCT} is running and did not end within 10 s. Nothing was changed: end it and run setup again."
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+!macro RunTaskTool ARGS
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\orvane_logon_task.exe" "${TASK_TOOL}"
+  nsExec::ExecToLog '"$PLUGINSDIR\orvane_logon_task.exe" ${ARGS}'
+  Pop $0
+!macroend
+
+Function .onInit
+  !insertmacro Begin
+FunctionEnd
+
+Function un.onInit
+  !insertmacro Begin
+FunctionEnd
+
+Section
+  !insertmacro EndUtility
+  ; An executable still in use (by another session's instance) cannot be
+  ; replaced: stop before anything of the old install is touched.
+  ${If} ${FileExists} "$INSTDIR\${EXE}"
+    ClearErrors
+    FileOpen $0 "$INSTDIR\${EXE}" a
+    ${If} ${Errors}
+      !insertmacro Fail 2 "$INSTDIR\${EXE} is in use. Nothing was changed: end ${PRODUCT} in every session and run setup again."
+    ${EndIf}
+    FileClose $0
+  ${EndIf}
+
+  SetOutPath "$INSTDIR"
+  File "${DIST}/${EXE}"
+  File "${DIST}/README.md"
+  SetOverwrite off  ; the user's own settings stay as they are
+  File "${DIST}/config"
+  SetOverwrite on
+  SetOutPath "$INSTDIR\skins"
+  File "${DIST}/skins/OSDIntelligence.png"
+  File "${DIST}/skins/OSDPerformance.png"
+  SetOutPath "$INSTDIR"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayName "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayVersion "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" Publisher "Varnel"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayIcon '"$INSTDIR\${EXE}",0'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" InstallLocation "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" UninstallString '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" QuietUninstallString '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" NoModify 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" NoRepair 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" EstimatedSize $0
+
+  !insertmacro RunTaskTool 'register "$INSTDIR"'
+  ${If} $0 <> 0
+    !insertmacro Fail 4 "${PRODUCT} is installed, but the task that starts it at logon could not be registered."
+  ${EndIf}
+
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/NOSTART" $1
+  ${If} ${Errors}
+    Exec '"$INSTDIR\${EXE}"'
+  ${EndIf}
+SectionEnd
+
+Section Uninstall
+  !insertmacro EndUtility
+  !insertmacro RunTaskTool remove
+  ${If} $0 <> 0
+    !insertmacro Fail 4 "The task that starts ${PRODUCT} at logon could not be removed. Nothing else was removed."
+  ${EndIf}
+  Delete "$INSTDIR\${EXE}"
+  Delete "$INSTDIR\README.md"
+  Delete "$INSTDIR\config"
+  Delete "$INSTDIR\skins\OSDIntelligence.png"
+  Delete "$INSTDIR\skins\OSDPerformance.png"
+  RMDir "$INSTDIR\skins"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  RMDir "$INSTDIR\.."  ; the publisher's folder, when nothing else is in it
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

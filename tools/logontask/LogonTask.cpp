@@ -1,0 +1,152 @@
+#include "tools/logontask/LogonTask.h"
+
+#include <taskschd.h>
+
+#include "fw/ComPtr.h"
+
+const wchar_t kLogonTaskFolder[] = L"Varnel";
+const wchar_t kLogonTaskName[] = L"Orvane_Keyboard_Hid";
+
+namespace {
+
+std::wstring XmlEscaped(const std::wstring& text) {
+  std::wstring escaped;
+  for (wchar_t c : text) {
+    switch (c) {
+      case L'&': escaped += L"&amp;"; break;
+      case L'<': escaped += L"&lt;"; break;
+      case L'>': escaped += L"&gt;"; break;
+      case L'"': escaped += L"&quot;"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
+HRESULT ConnectedService(CComPtr<ITaskService>* service) {
+  HRESULT hr = CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_ITaskService, service->PutVoid());
+  if (FAILED(hr)) return hr;
+  VARIANT none;
+  VariantInit(&none);
+  // A scheduler that is still starting (early after boot, or started on
+  // demand by this first call) is waited for, 10 s at most.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    hr = (*service)->Connect(none, none, none, none);
+    if (hr != SCHED_E_SERVICE_NOT_RUNNING) break;
+    Sleep(500);
+  }
+  return hr;
+}
+
+HRESULT Folder(ITaskService* service, const std::wstring& path, CComPtr<ITaskFolder>* folder) {
+  CBstr name(SysAllocString(path.c_str()));
+  return service->GetFolder(name.Get(), folder->Put());
+}
+
+bool IsNotFound(HRESULT hr) {
+  return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
+         hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+}
+
+}  // namespace
+
+std::wstring LogonTaskXml(const std::wstring& installFolder) {
+  std::wstring folder = XmlEscaped(installFolder);
+  // Users run it with what they have, administrators elevated without a
+  // prompt; it runs as long as the session does, on battery too; a second
+  // start while one runs is ignored.
+  return LR"(<?xml version="1.0" encoding="UTF-16"?>
+<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">
+  <RegistrationInfo>
+    <Author>Varnel</Author>
+    <Description>Starts the Orvane keyboard utility at logon.</Description>
+  </RegistrationInfo>
+  <Triggers>
+    <LogonTrigger>
+      <Enabled>true</Enabled>
+      <Delay>PT5S</Delay>
+    </LogonTrigger>
+  </Triggers>
+  <Principals>
+    <Principal id="Users">
+      <GroupId>S-1-5-32-545</GroupId>
+      <RunLevel>HighestAvailable</RunLevel>
+    </Principal>
+  </Principals>
+  <Settings>
+    <MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>
+    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>
+    <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>
+    <ExecutionTimeLimit>PT0S</ExecutionTimeLimit>
+    <Enabled>true</Enabled>
+  </Settings>
+  <Actions Context="Users">
+    <Exec>
+      <Command>)" + folder + LR"(\Orvane_Keyboard_Hid.exe</Command>
+      <WorkingDirectory>)" + folder + LR"(</WorkingDirectory>
+    </Exec>
+  </Actions>
+</Task>
+)";
+}
+
+HRESULT RegisterLogonTask(const std::wstring& installFolder) {
+  CComPtr<ITaskService> service;
+  HRESULT hr = ConnectedService(&service);
+  if (FAILED(hr)) return hr;
+  CComPtr<ITaskFolder> root, folder;
+  if (FAILED(hr = Folder(service.Get(), L"\\", &root))) return hr;
+  CBstr folderName(SysAllocString(kLogonTaskFolder));
+  VARIANT none;
+  VariantInit(&none);
+  hr = root->CreateFolder(folderName.Get(), none, folder.Put());
+  if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) {
+    hr = Folder(service.Get(), std::wstring(L"\\") + kLogonTaskFolder, &folder);
+  }
+  if (FAILED(hr)) return hr;
+  CBstr name(SysAllocString(kLogonTaskName));
+  CBstr xml(SysAllocString(LogonTaskXml(installFolder).c_str()));
+  CComPtr<IRegisteredTask> task;
+  return folder->RegisterTask(name.Get(), xml.Get(), TASK_CREATE_OR_UPDATE, none, none,
+                              TASK_LOGON_GROUP, none, task.Put());
+}
+
+HRESULT RemoveLogonTask() {
+  CComPtr<ITaskService> service;
+  HRESULT hr = ConnectedService(&service);
+  if (FAILED(hr)) return hr;
+  CComPtr<ITaskFolder> folder;
+  hr = Folder(service.Get(), std::wstring(L"\\") + kLogonTaskFolder, &folder);
+  if (IsNotFound(hr)) return S_OK;
+  if (FAILED(hr)) return hr;
+  CBstr name(SysAllocString(kLogonTaskName));
+  hr = folder->DeleteTask(name.Get(), 0);
+  if (FAILED(hr) && !IsNotFound(hr)) return hr;
+  // Our folder goes with our task, unless someone put more in it.
+  CComPtr<IRegisteredTaskCollection> rest;
+  LONG count = 0;
+  if (SUCCEEDED(folder->GetTasks(TASK_ENUM_HIDDEN, rest.Put())) && rest) rest->get_Count(&count);
+  if (count > 0) return S_OK;
+  CComPtr<ITaskFolder> root;
+  if (FAILED(hr = Folder(service.Get(), L"\\", &root))) return hr;
+  CBstr folderName(SysAllocString(kLogonTaskFolder));
+  return root->DeleteFolder(folderName.Get(), 0);
+}
+
+HRESULT ReadLogonTaskXml(std::wstring* xml) {
+  CComPtr<ITaskService> service;
+  HRESULT hr = ConnectedService(&service);
+  if (FAILED(hr)) return hr;
+  CComPtr<ITaskFolder> folder;
+  hr = Folder(service.Get(), std::wstring(L"\\") + kLogonTaskFolder, &folder);
+  if (FAILED(hr)) return hr;
+  CBstr name(SysAllocString(kLogonTaskName));
+  CComPtr<IRegisteredTask> task;
+  if (FAILED(hr = folder->GetTask(name.Get(), task.Put()))) return hr;
+  BSTR text = nullptr;
+  if (FAILED(hr = task->get_Xml(&text))) return hr;
+  CBstr owned(text);
+  *xml = text ? text : L"";
+  return S_OK;
+}
