@@ -44,6 +44,13 @@ HRESULT Folder(ITaskService* service, const std::wstring& path, CComPtr<ITaskFol
   return service->GetFolder(name.Get(), folder->Put());
 }
 
+// Our task folder, from a connected service.
+HRESULT OurFolder(CComPtr<ITaskService>* service, CComPtr<ITaskFolder>* folder) {
+  HRESULT hr = ConnectedService(service);
+  if (FAILED(hr)) return hr;
+  return Folder(service->Get(), std::wstring(L"\\") + kLogonTaskFolder, folder);
+}
+
 bool IsNotFound(HRESULT hr) {
   return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
          hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
@@ -114,10 +121,8 @@ HRESULT RegisterLogonTask(const std::wstring& installFolder) {
 
 HRESULT RemoveLogonTask() {
   CComPtr<ITaskService> service;
-  HRESULT hr = ConnectedService(&service);
-  if (FAILED(hr)) return hr;
   CComPtr<ITaskFolder> folder;
-  hr = Folder(service.Get(), std::wstring(L"\\") + kLogonTaskFolder, &folder);
+  HRESULT hr = OurFolder(&service, &folder);
   if (IsNotFound(hr)) return S_OK;
   if (FAILED(hr)) return hr;
   CBstr name(SysAllocString(kLogonTaskName));
@@ -136,10 +141,8 @@ HRESULT RemoveLogonTask() {
 
 HRESULT ReadLogonTaskXml(std::wstring* xml) {
   CComPtr<ITaskService> service;
-  HRESULT hr = ConnectedService(&service);
-  if (FAILED(hr)) return hr;
   CComPtr<ITaskFolder> folder;
-  hr = Folder(service.Get(), std::wstring(L"\\") + kLogonTaskFolder, &folder);
+  HRESULT hr = OurFolder(&service, &folder);
   if (FAILED(hr)) return hr;
   CBstr name(SysAllocString(kLogonTaskName));
   CComPtr<IRegisteredTask> task;
