@@ -6,10 +6,12 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 packages=(
-  cmake make g++ googletest python3 clang libclang-rt-14-dev locales
+  cmake make g++ googletest python3 clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-  wine wine64 xvfb xauth nsis
+  wine wine64 xvfb xauth
+  nsis  # the installers
+  locales  # a Cyrillic locale for the log's code-page test
   python3-pil xcompmgr  # OSD screenshots: grabbing, and blending as a desktop does
 )
 i386=no
