@@ -17,6 +17,7 @@
 #include "tests/win/FnLockRegistry.h"
 #include "tests/win/LogCapture.h"
 #include "tests/win/RecorderWindow.h"
+#include "tests/win/WineVersion.h"
 #include "tools/vkbd/VirtualKeyboard.h"
 
 namespace {
@@ -291,19 +292,12 @@ TEST_F(SessionTest, DisconnectAndLockRemoveTheTrayIconUnlockDoesNot) {
 // itself again as Windows XP.
 TEST(OldSystemSessionTest, LockIsIgnoredWhereVersion5IsReported) {
   if (!std::getenv("ORVANE_AS_XP")) {
-    const wchar_t kKey[] = L"Software\\Wine\\AppDefaults\\main_window_tests.exe";
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"winxp"), 12);
-    RegCloseKey(key);
+    CWineVersionFor xp(L"main_window_tests.exe", L"winxp");
     SetEnvironmentVariableW(L"ORVANE_AS_XP", L"1");
     CChildProcess child(L"main_window_tests.exe",
                         L"--gtest_filter=OldSystemSessionTest.LockIsIgnoredWhereVersion5IsReported");
     EXPECT_EQ(child.WaitForExit(60000), 0u);
     SetEnvironmentVariableW(L"ORVANE_AS_XP", nullptr);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
     return;
   }
   ASSERT_EQ(GetReportedOsMajor(), 5u);
