@@ -42,11 +42,15 @@ class CStartedProgram {
     return m_process && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT;
   }
 
-  // The program's main window, once it has made it; null if it never does
-  // or the process ends first.
+  // The program's main window, once it has made it and waits for messages
+  // (the title is findable before the window's creation is over); null if it
+  // never does or the process ends first.
   HWND WaitForWindow() const {
     for (DWORD waited = 0; waited < kPatienceMs && Running(); waited += 50) {
-      if (HWND window = OwnWindow()) return window;
+      if (HWND window = OwnWindow()) {
+        WaitForInputIdle(m_process.Get(), kPatienceMs);
+        return window;
+      }
       Sleep(50);
     }
     return OwnWindow();
