@@ -4,7 +4,7 @@
 
 #include "fw/UniqueHandle.h"
 #include "log/Log.h"
-#include "settings/SystemInfo.h"
+#include "fw/SystemInfo.h"
 
 const KeyStep kWinI[4] = {{VK_LWIN, false}, {'I', false}, {'I', true}, {VK_LWIN, true}};
 const KeyStep kWinShiftS[6] = {{VK_LWIN, false}, {VK_LSHIFT, false}, {'S', false},

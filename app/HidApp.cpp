@@ -1,7 +1,7 @@
 #include "app/HidApp.h"
 
 #include "log/Log.h"
-#include "settings/SystemInfo.h"
+#include "fw/SystemInfo.h"
 
 const wchar_t kInstanceMutexName[] = L"Varnel Orvane_Keyboard";
 
@@ -18,7 +18,7 @@ BOOL CHidApp::InitInstance() {
   }
   // A failure other than an existing mutex leaves m_hMutex empty; we run as
   // the only instance.
-  m_pHidWnd = std::make_unique<CMyWnd>();
+  m_pHidWnd = std::make_unique<CMyWnd>(m_systemCalls);
   m_pHidWnd->CreateHiddenWindow();
   m_pMainWnd = m_pHidWnd.get();
   return TRUE;

@@ -13,11 +13,17 @@
 
 class CHidApp : public CWinApp {
  public:
+  // The calls go to the main window; the simulation build hands in its own.
+  explicit CHidApp(SystemCalls calls = SystemCalls()) : m_systemCalls(std::move(calls)) {}
+
   BOOL InitInstance() override;
   int ExitInstance() override;
 
   std::unique_ptr<CMyWnd> m_pHidWnd;  // also m_pMainWnd while its window lives
   CKernelHandle m_hMutex;             // empty when another instance runs
+
+ private:
+  SystemCalls m_systemCalls;
 };
 
 // Without a namespace prefix the name is per logon session: users of other

@@ -2,16 +2,20 @@
 
 #include <iterator>
 
+#include "actions/FnLock.h"
 #include "fw/RegisterWndClass.h"
+#include "hid/KeyboardIds.h"
 #include "log/Log.h"
-#include "settings/SystemInfo.h"
 
 const wchar_t kMainWindowTitle[] = L"Orvane_Keyboard_Hid";
+const wchar_t kCompanionTitle[] = L"Orvane_Keyboard";
 
-
-CMyWnd::CMyWnd() {
-  m_hidDevice.m_vendorId = 0x17EF;
-  m_hidDevice.m_productId = 0x6100;
+CMyWnd::CMyWnd(SystemCalls calls)
+    : m_consoleUser(calls.consoleUser),
+      m_actions(ActionState{m_micMuted, m_fnLock, m_fanMode, m_configPath},
+                std::move(calls.actions)) {
+  m_hidDevice.m_vendorId = kKeyboardVendorId;
+  m_hidDevice.m_productId = kKeyboardProductId;
 }
 
 CMyWnd::~CMyWnd() {

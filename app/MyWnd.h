@@ -1,8 +1,9 @@
 // CMyWnd: the hidden main window "Orvane_Keyboard_Hid" and the holder of the
-// program's state. Owned by CHidApp (made with new in InitInstance, deleted in
-// ExitInstance); its window and handlers live on the process's first thread.
-// The start-up worker OpenUsbThread also uses the object; the destructor
-// stops and joins it before any member goes away.
+// program's state. It wires the keyboard link, the hot-key actions, the OSD
+// and the settings to its messages. Owned by CHidApp (made in InitInstance,
+// deleted in ExitInstance); its window and handlers live on the process's
+// first thread. The start-up worker OpenUsbThread also uses the object; the
+// destructor stops and joins it before any member goes away.
 #pragma once
 
 #include <windows.h>
@@ -11,21 +12,27 @@
 #include <cstdint>
 #include <string>
 
-#include "actions/ActionOsd.h"
-#include "actions/ShellActions.h"
-#include "fw/ComPtr.h"
+#include "actions/HotkeyActions.h"
+#include "fw/SystemInfo.h"
 #include "fw/UniqueHandle.h"
 #include "fw/Wnd.h"
 #include "hid/HidDevice.h"
 #include "hid/StopSignal.h"
 #include "osd/osdmain.h"
-#include "settings/GameZoneClient.h"
 #include "settings/SettingsRecord.h"
-#include "settings/SystemInfo.h"
+
+// What the main window reaches outside the program: the actions' calls and
+// who sits at the console. Real by default; tests and the simulation build
+// hand their stand-ins to the constructor, the one way in.
+struct SystemCalls {
+  ActionCalls actions;
+  // Asked at creation and at every key event.
+  std::wstring (*consoleUser)() = [] { return GetConsoleUserName(); };
+};
 
 class CMyWnd : public CWnd {
  public:
-  CMyWnd();
+  explicit CMyWnd(SystemCalls calls = SystemCalls());
   ~CMyWnd() override;
 
   const MessageMap* GetMessageMap() const override;
@@ -60,37 +67,12 @@ class CMyWnd : public CWnd {
   static constexpr UINT_PTR kOsdHideTimer = 100099;
   static constexpr UINT_PTR kWakeUpTimer = 100102;
 
-  // The hot-key actions, one per key event, for the window thread. Each
-  // leaves the state the OSD reads already set and says which OSD follows.
-  ActionOsd ActSettingsShortcut();  // Win+I
-  ActionOsd ActScreenSnip();
-  ActionOsd ActLockDesktop();
-  ActionOsd ActMicMute();         // m_micMuted; the OSD unless a companion shows it
-  ActionOsd ActFnLockOff();       // m_fnLock = 0, stored
-  ActionOsd ActFnLockOn();        // m_fnLock = 1, stored
-  ActionOsd ActSmartFanToggle();  // m_fanMode, when "SmartFan" enables it
-
-  // 1 muted, 0 live, -1 unreadable: the default capture endpoint's state.
-  int32_t ReadMicMute();
-  // The Fn-lock state stored for the user; see actions/FnLock.h.
-  int32_t ReadFnLock();
-  int32_t WriteFnLock(int32_t state);
-
-  // The fan mode through WMI; -1 when the query fails.
-  int32_t GetSmartFanMode();
-  void SetSmartFanMode(int32_t mode);
-
-  // Fills m_configPath (executable folder + "config") unless it is set.
-  void EnsureConfigPath();
-  // Re-reads m_settings from m_settingsPath and writes it back when that
-  // file is missing. The path is empty, so this reads the defaults and
-  // writes nothing.
-  void ReloadSettings();
   // Shows the OSD image for an OsdKind and the state it reads (m_micMuted,
   // m_fnLock, m_fanMode); kind 0 hides it.
   void ShowOsd(uint32_t kind);
 
   // State, in the order the members are built (and torn down in reverse).
+  // What tests and tools look at is public; the rest is the window's own.
   CKernelHandle m_hStartupThread;
   CStopSignal m_startupStop;  // set when the object goes: the worker ends
   Cosdmain m_osd;  // the OSD controller
@@ -104,17 +86,8 @@ class CMyWnd : public CWnd {
   CHidDevice m_hidDevice;              // the keyboard link
   std::atomic<int32_t> m_usbOpen{0};  // written by the worker and the window
   std::wstring m_openUser;            // console user when the window was made
-  NOTIFYICONDATAW m_trayIcon = {};    // handed to the shell, never filled in
 
-  // What the actions reach outside the program. Real by default; tests and
-  // the simulation build put stand-ins here.
-  ShellCalls m_shellCalls;  // version, WOW64, process start, lock
-  ComCreateFn m_createAudioEnumerator = CoCreateInstance;  // the MMDevice enumerator
-  CGameZoneClient m_gameZone;  // the WMI fan class
-  // Who sits at the console, asked at creation and at every key event.
-  std::wstring (*m_consoleUser)() = [] { return GetConsoleUserName(); };
-
- protected:
+ private:
   int OnCreate(LPCREATESTRUCTW create);
   void OnDestroy();
   void OnTimer(UINT_PTR timerId);
@@ -128,14 +101,23 @@ class CMyWnd : public CWnd {
   void OnExitCommand();
   void OnLaunchGaming();
 
- private:
   void ReopenAfterWakeUp();
   void FillTrayIcon();
   void RemoveTrayIcon();  // the delete request, when an add was made
+
+  NOTIFYICONDATAW m_trayIcon = {};  // filled at creation, handed to the shell
+  std::wstring (*m_consoleUser)();
+  CHotkeyActions m_actions;  // bound to the state members above
 };
+
+// The title other programs find the window by, and the companion program's.
+extern const wchar_t kMainWindowTitle[];
+extern const wchar_t kCompanionTitle[];
+
+// The keyboard is opened this long after start and after a resume, when the
+// system has settled.
+constexpr DWORD kKeyboardSettleMs = 10000;
 
 // 1 after an add request for the notification-area icon, 0 after a delete.
 extern int g_bTrayIconShown;
 
-// The title other programs find the window by.
-extern const wchar_t kMainWindowTitle[];

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <string>
 
 #include "app/MyWnd.h"
 #include "res/resource.h"
@@ -12,7 +13,6 @@ int g_bTrayIconShown = 0;
 
 namespace {
 
-const wchar_t kCompanionTitle[] = L"Orvane_Keyboard";
 const wchar_t kTrayTip[] = L"Orvane keyboard: special keys active";
 
 }  // namespace
@@ -49,10 +49,9 @@ void CMyWnd::OnExitCommand() {
 
 void CMyWnd::OnLaunchGaming() {
   if (FindWindowW(nullptr, kCompanionTitle)) return;
-  wchar_t module[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, module, MAX_PATH);
-  if (wchar_t* lastSlash = wcsrchr(module, L'\\')) *lastSlash = L'\0';
-  wchar_t path[MAX_PATH + 16];
-  swprintf(path, std::size(path), L"%ls\\Gaming.exe", module);
-  ShellExecuteW(nullptr, L"open", path, nullptr, nullptr, SW_SHOWDEFAULT);
+  std::wstring path;
+  // Never a bare name, which the current folder would resolve.
+  if (!GetModuleDirectory(&path)) return;
+  path += L"Gaming.exe";
+  ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
 }

@@ -8,23 +8,16 @@
 #include <string>
 
 #include "app/MyWnd.h"
+#include "actions/FnLock.h"
 #include "hid/DeviceNotification.h"
+#include "hid/KeyboardIds.h"
 #include "log/Log.h"
-
-namespace {
-
-// The keyboard is opened this long after start, when the system is settled.
-const DWORD kStartupDelayMs = 10000;
-const uint32_t kNotifiedVendorId = 0x17EF;
-const uint32_t kNotifiedProductId = 0x6100;
-
-}  // namespace
 
 DWORD WINAPI CMyWnd::OpenUsbThread(LPVOID param) {
   CMyWnd* wnd = static_cast<CMyWnd*>(param);
   // Pausing on the stop signal rather than sleeping lets the object go at
   // any time; only the full pause leads on to the keyboard.
-  if (wnd->m_startupStop.Pause(kStartupDelayMs)) return 0;
+  if (wnd->m_startupStop.Pause(kKeyboardSettleMs)) return 0;
 
   wnd->m_usbOpen = wnd->m_hidDevice.bHidDeviceNotify(wnd->m_hWnd, &wnd->m_hDevNotify);
   LogWrite("OnCreate Open Usb:%d", wnd->m_usbOpen.load());
@@ -59,7 +52,7 @@ LRESULT CMyWnd::OnDeviceChange(WPARAM eventType, LPARAM eventData) {
 
   const void* header = reinterpret_cast<const void*>(eventData);
   if (eventType == DBT_DEVICEARRIVAL) {
-    if (CheckDeviceVPID(header, kNotifiedVendorId, kNotifiedProductId) == 1 && m_usbOpen == 0) {
+    if (CheckDeviceVPID(header, kKeyboardVendorId, kKeyboardProductId) == 1 && m_usbOpen == 0) {
       LogWrite("OnDeviceChange bOpenHidDevice Find");
       m_fnLock = ReadFnLock();
       SendFnLockState(m_fnLock);
@@ -68,7 +61,7 @@ LRESULT CMyWnd::OnDeviceChange(WPARAM eventType, LPARAM eventData) {
   } else if (eventType == DBT_DEVICEREMOVECOMPLETE) {
     // Nothing is closed: the reader's reads fail quietly until the next
     // discovery replaces the handles.
-    if (CheckDeviceVPID(header, kNotifiedVendorId, kNotifiedProductId) == 1 && m_usbOpen != 0) {
+    if (CheckDeviceVPID(header, kKeyboardVendorId, kKeyboardProductId) == 1 && m_usbOpen != 0) {
       m_usbOpen = 0;
     }
   }

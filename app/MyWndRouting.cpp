@@ -6,7 +6,6 @@
 #include "app/MyWnd.h"
 #include "log/Log.h"
 #include "settings/Settings.h"
-#include "settings/SystemInfo.h"
 
 LRESULT CMyWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_POWERBROADCAST) {
@@ -16,14 +15,14 @@ LRESULT CMyWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       LogWrite("WM_POWERBROADCAST_PBT_APMRESUMEAUTOMATIC(%X)", static_cast<unsigned>(wParam));
       // A resume brings both events; the later one restarts the period, so
       // the keyboard is reopened once, 10 s after it.
-      SetTimer(m_hWnd, kWakeUpTimer, 10000, nullptr);
+      SetTimer(m_hWnd, kWakeUpTimer, kKeyboardSettleMs, nullptr);
     }
   }
   return CWnd::WindowProc(message, wParam, lParam);
 }
 
 void CMyWnd::OnDestroy() {
-  if (HWND companion = FindWindowW(nullptr, L"Orvane_Keyboard")) {
+  if (HWND companion = FindWindowW(nullptr, kCompanionTitle)) {
     PostMessageW(companion, WM_COMMAND, 0xFFFFFFFF, 0);
   }
   if (HWND osd = FindWindowW(nullptr, L"OSDMain")) {
@@ -55,7 +54,7 @@ LRESULT CMyWnd::OnSessionChange(WPARAM event, LPARAM) {
 }
 
 LRESULT CMyWnd::OnSettingsChanged(WPARAM, LPARAM) {
-  ReloadSettings();
+  ReloadSettings(m_settingsPath, &m_settings);
   return 0;
 }
 

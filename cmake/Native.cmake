@@ -12,7 +12,7 @@ add_executable(native_tests
   tests/native/OsdImageTest.cpp
   tests/native/OsdRequestTest.cpp
   tests/native/ReplayTest.cpp)
-target_link_libraries(native_tests orvane_portable GTest::gtest_main)
+target_link_libraries(native_tests orvane_tools GTest::gtest_main)
 add_test(NAME native_tests COMMAND native_tests)
 
 # The replay tool end to end: a recording with a bad line replays the rest

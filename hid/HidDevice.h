@@ -16,6 +16,7 @@
 
 #include "fw/UniqueHandle.h"
 #include "hid/KeyReport.h"
+#include "hid/KeyboardIds.h"
 #include "hid/StopSignal.h"
 
 // The reader thread; one per process.
@@ -65,8 +66,8 @@ class CHidDevice {
   std::unique_ptr<uint8_t[]> m_readBuffer;
   int32_t m_readLength = kDefaultReadLength;
   HWND m_hNotifyWnd = nullptr;
-  uint32_t m_productId = 0x6100;
-  uint32_t m_vendorId = 0x17EF;
+  uint32_t m_productId = kKeyboardProductId;
+  uint32_t m_vendorId = kKeyboardVendorId;
   CKeyRepeatFilter m_repeatFilter;  // m_lastEvent, m_lastEventTick
   ThreadCreator m_pfnCreateThread;
 

@@ -1,5 +1,6 @@
 #include "osd/WTOSD.h"
 
+#include "fw/SystemInfo.h"
 #include "osd/OsdImage.h"
 
 CWTOSD* g_osdWindow = nullptr;
@@ -21,11 +22,8 @@ bool IsSkin(int32_t imageId) {
 // "<folder of the executable>\skins\<file>"; empty when the executable's
 // path does not fit the buffer, which makes the skin simply missing.
 std::wstring SkinPath(int32_t imageId) {
-  wchar_t module[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::wstring();
-  std::wstring path(module, length);
-  path.erase(path.rfind(L'\\') + 1);
+  std::wstring path;
+  if (!GetModuleDirectory(&path)) return std::wstring();
   path += L"skins\\";
   path += imageId == kOsdFanPerformance ? L"OSDPerformance.png" : L"OSDIntelligence.png";
   return path;

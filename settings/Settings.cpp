@@ -1,5 +1,7 @@
 #include "settings/Settings.h"
 
+#include "fw/FileFind.h"
+#include "fw/SystemInfo.h"
 #include "settings/IniFile.h"
 
 const wchar_t kConfigFileName[] = L"config";
@@ -13,17 +15,10 @@ const wchar_t kDeviceKey[] = L"Device";
 
 }  // namespace
 
-bool GetModuleDirectory(std::wstring* directory, GetModuleFileNameFn getModuleFileName) {
-  wchar_t name[MAX_PATH] = {};
-  DWORD length = getModuleFileName(nullptr, name, MAX_PATH);
-  // MAX_PATH itself means the name was cut (and, on XP, left unterminated):
-  // a folder made from it would not be ours.
-  if (length == 0 || length >= MAX_PATH) return false;
-  std::wstring path(name, length);
-  size_t slash = path.rfind(L'\\');
-  if (slash == std::wstring::npos) return false;
-  *directory = path.substr(0, slash + 1);
-  return true;
+void EnsureConfigPath(std::wstring* configPath) {
+  if (!configPath->empty()) return;
+  std::wstring directory;
+  if (GetModuleDirectory(&directory)) *configPath = directory + kConfigFileName;
 }
 
 int32_t ReadSmartFan(const std::wstring& path) {
@@ -46,6 +41,12 @@ bool ValidateSettings(SettingsRecord& settings) {
 void WriteSettings(const SettingsRecord& settings, const std::wstring& path) {
   CIniFile(path).WriteInt(kSection, kSmartFanKey, settings.smartFan);
   CIniFile(path).WriteString(kSection, kVerKey, settings.ver.c_str());
+}
+
+void ReloadSettings(const std::wstring& path, SettingsRecord* settings) {
+  *settings = ReadSettings(path);
+  ValidateSettings(*settings);
+  if (!CFileFind().FindFile(path.c_str())) WriteSettings(*settings, path);
 }
 
 int WriteDeviceState(const std::wstring& path, int32_t value) {

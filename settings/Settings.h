@@ -12,12 +12,9 @@
 
 extern const wchar_t kConfigFileName[];  // "config", no extension
 
-using GetModuleFileNameFn = decltype(&GetModuleFileNameW);
-
-// The executable's folder with its final backslash. False, and *directory
-// untouched, when the name cannot be had whole.
-bool GetModuleDirectory(std::wstring* directory,
-                        GetModuleFileNameFn getModuleFileName = GetModuleFileNameW);
+// Fills *configPath (executable folder + "config") unless it is set. On
+// failure it stays empty, which reads as no file, and the next use tries again.
+void EnsureConfigPath(std::wstring* configPath);
 
 // "SmartFan" as read, 0 when missing; any value other than 0 enables Fn+Q.
 int32_t ReadSmartFan(const std::wstring& path);
@@ -26,5 +23,8 @@ SettingsRecord ReadSettings(const std::wstring& path);
 // "SmartFan" other than 0 or 1 becomes 0; true when it had to.
 bool ValidateSettings(SettingsRecord& settings);
 void WriteSettings(const SettingsRecord& settings, const std::wstring& path);
+// Re-reads *settings from path and validates it; a missing file is made with
+// the values just read.
+void ReloadSettings(const std::wstring& path, SettingsRecord* settings);
 // "Device" = value; always 1.
 int WriteDeviceState(const std::wstring& path, int32_t value);

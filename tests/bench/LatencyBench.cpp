@@ -12,7 +12,7 @@
 
 #include "app/MyWnd.h"
 #include "hid/HidDevice.h"
-#include "tests/win/OsdTestSupport.h"
+#include "tests/win/support/OsdTestSupport.h"
 #include "tools/vkbd/VirtualKeyboard.h"
 
 namespace {

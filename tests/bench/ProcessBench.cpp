@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/win/HandleCount.h"
-#include "tests/win/StartedProgram.h"
-#include "tests/win/VkbdProcess.h"
+#include "tests/win/support/HandleCount.h"
+#include "tests/win/support/StartedProgram.h"
+#include "tests/win/support/VkbdProcess.h"
 
 namespace {
 

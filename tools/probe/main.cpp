@@ -14,12 +14,10 @@
 #include "hid/HidDevice.h"
 #include "hid/HidInterfaceRules.h"
 #include "hid/HidPlatform.h"
+#include "hid/KeyboardIds.h"
 #include "tools/common/ReportPrinter.h"
 
 namespace {
-
-constexpr uint32_t kVendorId = 0x17EF;
-constexpr uint32_t kProductId = 0x6100;
 
 std::string Narrow(const std::wstring& text) {
   int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -50,7 +48,7 @@ int List() {
     std::snprintf(ids, sizeof ids, "  vendor 0x%04X  product 0x%04X  usage page 0x%04X  usage %u\n",
                   facts.vendorId, facts.productId, facts.usagePage, facts.usage);
     HidRoleDecision decision =
-        ClassifyHidInterface(facts, std::u16string(path.begin(), path.end()), kVendorId, kProductId);
+        ClassifyHidInterface(facts, std::u16string(path.begin(), path.end()), kKeyboardVendorId, kKeyboardProductId);
     std::cout << ids << "  role: " << (decision.role == HidRole::kNone ? "none - " : "")
               << decision.reason << "\n";
   }
@@ -84,8 +82,8 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 
 int Watch(long limit) {
   CHidDevice link;
-  link.m_vendorId = kVendorId;
-  link.m_productId = kProductId;
+  link.m_vendorId = kKeyboardVendorId;
+  link.m_productId = kKeyboardProductId;
   int found = link.bOpenHidDevice();
   std::cout << "vendor-defined collection: " << (found ? "open" : "missing") << "\n";
   if (link.InputHandle() == INVALID_HANDLE_VALUE) {

@@ -11,23 +11,17 @@ namespace {
 
 const int g_logSwitchedOn = (g_bLogEnabled = 1);
 
-// Outlive the window and every object they hand out.
+// Outlive the application object and every object they hand out.
 CFakeCaptureDevice g_captureDevice;
 CFakeGameZone g_fanClass;
 
-class CSimulatedApp : public CHidApp {
- public:
-  BOOL InitInstance() override {
-    BOOL result = CHidApp::InitInstance();
-    // Nothing reaches these before the first key event.
-    if (m_pHidWnd) {
-      m_pHidWnd->m_createAudioEnumerator = g_captureDevice.Factory();
-      m_pHidWnd->m_gameZone.m_calls.createInstance = g_fanClass.Factory();
-    }
-    return result;
-  }
-};
+SystemCalls SimulatedMachine() {
+  SystemCalls calls;
+  calls.actions.createAudioEnumerator = g_captureDevice.Factory();
+  calls.actions.gameZone.createInstance = g_fanClass.Factory();
+  return calls;
+}
 
 }  // namespace
 
-CSimulatedApp theApp;
+CHidApp theApp(SimulatedMachine());

@@ -60,15 +60,15 @@ std::vector<VirtualCollection> CVirtualKeyboard::KeyboardCollections(uint16_t ve
 }
 
 std::vector<VirtualCollection> CVirtualKeyboard::DecoyCollections() {
+  const uint16_t kVid = kKeyboardVendorId, kPid = kKeyboardProductId;
   return {
       Collection(DeviceName(0x046A, 0x0023, L"mi_01&col01"), L"7&5e6f7a8b&0&0000", 0x046A, 0x0023,
                  0x000C, 0x0001),
-      Collection(DeviceName(0x17EF, 0x6100, L"mi_00&col03"), L"7&1f2e3d4c&0&0002", 0x17EF, 0x6100,
-                 0xFF00, 0x0002),
-      Collection(DeviceName(0x17EF, 0x6100, L"mi_02&col01"), L"7&3c4d5e6f&0&0000", 0x17EF, 0x6100,
-                 0x000C, 0x0001),
-      Collection(L"vid_17ef&pid_6100&MI_01&col02", L"7&2a3b4c5d&0&0001", 0x17EF, 0x6100, 0x000C,
+      Collection(DeviceName(kVid, kPid, L"mi_00&col03"), L"7&1f2e3d4c&0&0002", kVid, kPid, 0xFF00,
+                 0x0002),
+      Collection(DeviceName(kVid, kPid, L"mi_02&col01"), L"7&3c4d5e6f&0&0000", kVid, kPid, 0x000C,
                  0x0001),
+      Collection(L"vid_17ef&pid_6100&MI_01&col02", L"7&2a3b4c5d&0&0001", kVid, kPid, 0x000C, 0x0001),
   };
 }
 

@@ -22,6 +22,7 @@
 
 #include "fw/UniqueHandle.h"
 #include "hid/HidInterfaceRules.h"
+#include "hid/KeyboardIds.h"
 
 struct VirtualCollection {
   std::wstring path;  // the device path the utility opens
@@ -33,8 +34,8 @@ class CVirtualKeyboard {
  public:
   // The keyboard's own collections: vendor-defined 0xFF00/1, consumer control
   // 0x0C/1 on interface 1 (which sends the keys), and the boot keyboard.
-  static std::vector<VirtualCollection> KeyboardCollections(uint16_t vendorId = 0x17EF,
-                                                            uint16_t productId = 0x6100);
+  static std::vector<VirtualCollection> KeyboardCollections(uint16_t vendorId = kKeyboardVendorId,
+                                                            uint16_t productId = kKeyboardProductId);
   // Interfaces discovery must pass over: another vendor's consumer control,
   // a 0xFF00/2 collection, consumer controls whose path lacks "mi_01" or has
   // it in upper case only.

@@ -1,0 +1,10 @@
+# Benchmarks (make bench), never run as tests.
+add_executable(minimal_window WIN32 tests/bench/MinimalWindow.cpp)
+target_link_options(minimal_window PRIVATE -municode)
+add_executable(latency_bench tests/bench/LatencyBench.cpp)
+target_link_libraries(latency_bench orvane_app orvane_vkbd_platform orvane_virtual_keyboard)
+orvane_carry_osd_bitmaps(latency_bench)
+add_executable(process_bench tests/bench/ProcessBench.cpp)
+target_include_directories(process_bench PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(process_bench psapi)
+add_dependencies(process_bench minimal_window Orvane_Keyboard_Hid_vkbd orvane_vkbd)

@@ -1,0 +1,78 @@
+# The utility: one library per subsystem, then the executable and the
+# variants of it that differ only in their entry file or HID platform.
+option(ORVANE_DIAGNOSTIC_LOG "Build Orvane_Keyboard_Hid.exe with the log on at start" OFF)
+
+add_library(orvane_log STATIC log/Log.cpp)
+target_link_libraries(orvane_log PUBLIC orvane_portable)
+
+# Our stand-in for the application framework, and the plain system queries.
+add_library(orvane_fw STATIC
+  fw/FileFind.cpp
+  fw/RegisterWndClass.cpp
+  fw/SystemInfo.cpp
+  fw/WinApp.cpp
+  fw/Wnd.cpp)
+target_include_directories(orvane_fw PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(orvane_fw PUBLIC wtsapi32)
+
+# The keyboard link. Its HID platform calls are resolved at link time: the
+# utility links the real SetupAPI/HID.DLL ones (an object library, so the
+# link order of static archives cannot drop them), the virtual-keyboard
+# build the virtual keyboard's (cmake/win/Tools.cmake).
+add_library(orvane_hid STATIC hid/HidDevice.cpp hid/ServiceThread.cpp hid/StopSignal.cpp)
+target_link_libraries(orvane_hid PUBLIC orvane_log)
+add_library(orvane_hid_platform OBJECT hid/HidPlatformWin.cpp)
+target_link_libraries(orvane_hid_platform PUBLIC orvane_hid hid setupapi)
+
+add_library(orvane_settings STATIC settings/IniFile.cpp settings/Settings.cpp)
+target_link_libraries(orvane_settings PUBLIC orvane_fw)
+
+add_library(orvane_actions STATIC
+  actions/FnLock.cpp
+  actions/GameZoneClient.cpp
+  actions/HotkeyActions.cpp
+  actions/MicMute.cpp
+  actions/ShellActions.cpp)
+target_link_libraries(orvane_actions PUBLIC orvane_fw orvane_settings orvane_log
+  ole32 oleaut32 uuid wbemuuid shell32)
+
+add_library(orvane_osd STATIC osd/LoadSkin.cpp osd/osdmain.cpp osd/WTOSD.cpp)
+target_link_libraries(orvane_osd PUBLIC orvane_fw orvane_portable gdiplus)
+
+# CHidApp and the main window, which wires the others to its messages.
+add_library(orvane_app STATIC
+  app/HidApp.cpp
+  app/MyWnd.cpp
+  app/MyWndCommands.cpp
+  app/MyWndDevice.cpp
+  app/MyWndKeys.cpp
+  app/MyWndRouting.cpp)
+target_link_libraries(orvane_app PUBLIC orvane_fw orvane_hid orvane_log orvane_actions
+  orvane_settings orvane_osd shell32 ole32)
+
+function(orvane_utility name platform)
+  cmake_parse_arguments(U "" "MAIN" "" ${ARGN})
+  if(NOT U_MAIN)
+    set(U_MAIN app/Main.cpp)
+  endif()
+  add_executable(${name} WIN32 ${U_MAIN} fw/WinMain.cpp res/Orvane_Keyboard_Hid.rc ${ICON})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/res ${CMAKE_CURRENT_BINARY_DIR}/res)
+  target_link_libraries(${name} orvane_app ${platform})
+  # Symbols stripped: what ships is the program alone.
+  target_link_options(${name} PRIVATE -municode -s)
+  add_dependencies(${name} osd_art)  # the bitmaps it carries, the skins beside it
+endfunction()
+
+orvane_utility(Orvane_Keyboard_Hid orvane_hid_platform)
+if(ORVANE_DIAGNOSTIC_LOG)
+  target_compile_definitions(Orvane_Keyboard_Hid PRIVATE ORVANE_DIAGNOSTIC_LOG)
+endif()
+orvane_utility(Orvane_Keyboard_Hid_diag orvane_hid_platform)
+target_compile_definitions(Orvane_Keyboard_Hid_diag PRIVATE ORVANE_DIAGNOSTIC_LOG)
+# With the virtual keyboard in place of the real one, for the end-to-end tests.
+orvane_utility(Orvane_Keyboard_Hid_vkbd orvane_vkbd_platform)
+orvane_utility(Orvane_Keyboard_Hid_vkbd_diag orvane_vkbd_platform)
+target_compile_definitions(Orvane_Keyboard_Hid_vkbd_diag PRIVATE ORVANE_DIAGNOSTIC_LOG)
+# Every machine-side piece virtual (keyboard, capture device, fan class): the demo.
+orvane_utility(Orvane_Keyboard_Hid_sim orvane_vkbd_platform MAIN tools/sim/SimMain.cpp)
+target_link_libraries(Orvane_Keyboard_Hid_sim orvane_sim)

@@ -1,0 +1,36 @@
+# Tools for people who build, test and support the keyboard.
+
+# The virtual keyboard, and its HID platform that the utility's test
+# variants link in place of the real one.
+add_library(orvane_virtual_keyboard STATIC tools/vkbd/VirtualKeyboard.cpp)
+target_link_libraries(orvane_virtual_keyboard PUBLIC orvane_portable)
+add_library(orvane_vkbd_platform OBJECT tools/vkbd/VirtualHidPlatform.cpp)
+target_link_libraries(orvane_vkbd_platform PUBLIC orvane_hid)
+add_executable(orvane_vkbd tools/vkbd/main.cpp)
+target_link_libraries(orvane_vkbd orvane_virtual_keyboard orvane_tools)
+
+# The probe; a second build of it talks to the virtual keyboard.
+add_executable(orvane_probe tools/probe/main.cpp)
+target_link_libraries(orvane_probe orvane_hid orvane_hid_platform orvane_tools)
+add_executable(orvane_probe_virtual tools/probe/main.cpp)
+target_link_libraries(orvane_probe_virtual orvane_hid orvane_vkbd_platform orvane_tools)
+
+add_executable(orvane_post tools/post/main.cpp)
+target_link_options(orvane_post PRIVATE -municode)
+
+# Fake Core Audio and WMI worlds: the tests' stand-ins for a capture device
+# and the machine's fan class, and the simulation build's.
+add_library(orvane_sim STATIC
+  tools/sim/FakeCom.cpp
+  tools/sim/FakeCoreAudio.cpp
+  tools/sim/FakeWmi.cpp)
+target_include_directories(orvane_sim PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(orvane_sim PUBLIC ole32 oleaut32 uuid wbemuuid)
+
+# The logon task that the installer registers and removes.
+add_library(orvane_task STATIC tools/logontask/LogonTask.cpp)
+target_include_directories(orvane_task PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(orvane_task PUBLIC ole32 oleaut32 taskschd)
+add_executable(orvane_logon_task tools/logontask/main.cpp)
+target_link_libraries(orvane_logon_task orvane_task)
+target_link_options(orvane_logon_task PRIVATE -municode)

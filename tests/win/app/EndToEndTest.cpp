@@ -1,0 +1,256 @@
+// The utility as a whole, started as a program, with the virtual keyboard
+// program in place of the keyboard, driven from outside as the keyboard, a
+// user and the companion programs would.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/win/support/FnLockRegistry.h"
+#include "tests/win/support/KeyHook.h"
+#include "tests/win/support/LogCapture.h"
+#include "tests/win/support/OsdTestSupport.h"
+#include "tests/win/support/RecorderWindow.h"
+#include "tests/win/support/StartedProgram.h"
+#include "tests/win/support/VkbdProcess.h"
+#include "tests/win/support/WineVersion.h"
+
+namespace {
+
+using Reports = std::vector<std::string>;
+
+const char kReportOn[] = "05 01 00 00 00 00 00 00";
+const char kReportOff[] = "05 00 00 00 00 00 00 00";
+// The utility opens the keyboard 10 s after its window exists, and reopens
+// it 10 s after a resume; nothing may come sooner (later is only a slow
+// machine).
+const DWORD kNotBeforeMs = 9000;
+const DWORD kOpenWaitMs = 40000;
+
+TEST(EndToEnd, StoredStateReachesTheKeyboardAtStartReplugAndResume) {
+  StoreFnLock(1);
+  CVkbdProcess keyboard;
+  ASSERT_TRUE(keyboard.Ready());
+  ASSERT_EQ(keyboard.Command("plug"), "ok");
+
+  CStartedProgram utility(0, L"Orvane_Keyboard_Hid_vkbd.exe");
+  HWND window = utility.WaitForWindow();
+  ASSERT_NE(window, nullptr);
+  DWORD started = GetTickCount();
+
+  Reports reports = keyboard.WaitForFeatureReports(1, kOpenWaitMs);
+  EXPECT_GE(GetTickCount() - started, kNotBeforeMs);
+  ASSERT_EQ(reports, (Reports{kReportOn}));
+
+  // Pulled out and plugged in again: the stored state goes to it again.
+  ASSERT_EQ(keyboard.Command("unplug"), "ok");
+  ASSERT_EQ(keyboard.Command("plug"), "ok");
+  reports = keyboard.WaitForFeatureReports(2, kOpenWaitMs);
+  ASSERT_EQ(reports, (Reports{kReportOn, kReportOn}));
+
+  // An arrival while the link is open changes nothing.
+  ASSERT_EQ(keyboard.Command("plug"), "ok");
+  Sleep(1500);
+  EXPECT_EQ(keyboard.FeatureReports().size(), 2u);
+
+  // A resume brings both resume events; one reopening follows, 10 s after
+  // the later, with the state stored by then.
+  StoreFnLock(0);
+  PostMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+  Sleep(2000);
+  PostMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+  DWORD resumed = GetTickCount();
+  reports = keyboard.WaitForFeatureReports(3, kOpenWaitMs);
+  EXPECT_GE(GetTickCount() - resumed, kNotBeforeMs);
+  ASSERT_EQ(reports, (Reports{kReportOn, kReportOn, kReportOff}));
+  Sleep(3000);
+  EXPECT_EQ(keyboard.FeatureReports().size(), 3u) << "one reopening per resume";
+
+  // The exit command closes the companion and ends the utility.
+  CRecorderWindow companion(L"Orvane_Keyboard");
+  PostMessageW(window, WM_COMMAND, 6002, 0);
+  EXPECT_EQ(utility.WaitForExit(), 0u);
+  ASSERT_FALSE(companion.received.empty());
+  EXPECT_EQ(companion.received.front().first, static_cast<UINT>(WM_CLOSE));
+}
+
+}  // namespace
+
+namespace {
+
+BYTE StoredFnLock() {
+  BYTE state = 0xFF;
+  DWORD size = 1;
+  RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Varnel_Fn", L"IsFnLuck", RRF_RT_REG_BINARY, nullptr,
+               &state, &size);
+  return state;
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition, DWORD waitMs) {
+  for (DWORD waited = 0; !condition() && waited < waitMs; waited += 20) Sleep(20);
+  return condition();
+}
+
+// The reader's report line ends in a line feed: an empty line follows it.
+bool IsReaderLine(const std::string& line) {
+  return line.rfind("128: ", 0) == 0 || line.empty() || line == "PostMessage" ||
+         line.rfind("Repeat EP:", 0) == 0;
+}
+
+// The log of a scripted session, time stamps aside: the window thread's and
+// the start-up worker's lines in order (the reader's lines interleave with
+// them as the threads run, and are checked on their own).
+TEST(EndToEnd, EachKeyActsAndTheLogTellsTheWholeSession) {
+  const std::wstring program = L"Orvane_Keyboard_Hid_vkbd_diag.exe";
+  CWineVersionFor windows10(program, L"win10");  // the snip is then Win+Shift+S
+  StoreFnLock(0);
+  std::ofstream(std::filesystem::path(BesideTests(L"config")), std::ios::binary)
+      << "[Setting]\r\nSmartFan=1\r\n";
+  CLogCapture log;
+  CVkbdProcess keyboard;
+  ASSERT_TRUE(keyboard.Ready());
+  keyboard.Command("plug");
+  CStartedProgram utility(0, program.c_str());
+  HWND window = utility.WaitForWindow();
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(keyboard.WaitForFeatureReports(1, kOpenWaitMs), (Reports{kReportOff}));
+
+  CKeyHook hook;
+  ASSERT_TRUE(hook.Installed());
+  EXPECT_EQ(keyboard.Command("key settings"), "sent 1");
+  std::vector<std::string> keys = CKeyHook::Texts(hook.Keys(4));
+  EXPECT_EQ(keys, (std::vector<std::string>{"5B down", "49 down", "49 up", "5B up"}));
+  keyboard.Command("key snip");
+  keys = CKeyHook::Texts(hook.Keys(10));
+  ASSERT_EQ(keys.size(), 10u);
+  EXPECT_EQ(keys[4], "5B down");  // the Windows key first down, last up
+  EXPECT_EQ(keys[9], "5B up");
+  EXPECT_NE(std::find(keys.begin() + 4, keys.end(), "53 down"), keys.end());
+
+  keyboard.Command("key lock");  // Wine locks nothing; the log says it was asked for
+  keyboard.Command("key fnlock-on");
+  EXPECT_TRUE(WaitFor(OsdBarShowing, 10000));
+  EXPECT_EQ(StoredFnLock(), 1);
+  Sleep(2000);
+  keyboard.Command("key fnlock-off");
+  DWORD second = GetTickCount();
+  Sleep(2500);
+  EXPECT_EQ(StoredFnLock(), 0);
+  EXPECT_TRUE(OsdBarShowing()) << "hidden 3 s after the first request, not the last";
+  EXPECT_TRUE(WaitFor([] { return !OsdBarShowing(); }, 20000));
+  EXPECT_GE(GetTickCount() - second, 3000u);
+
+  keyboard.Command("key mic");  // no capture device under Wine: no OSD
+  keyboard.Command("key fan");  // no fan class under Wine: no OSD
+  keyboard.Command("press 02 08 00 00");
+  keyboard.Command("press 02 08 00 00");  // within 100 ms: dropped
+  keyboard.Command("press 02 00 03 00");  // names no key
+  Sleep(3000);
+  EXPECT_FALSE(OsdBarShowing());
+
+  // Replug and resume, then the end.
+  keyboard.Command("unplug");
+  keyboard.Command("plug");
+  ASSERT_EQ(keyboard.WaitForFeatureReports(2, kOpenWaitMs).size(), 2u);
+  PostMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+  PostMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+  ASSERT_EQ(keyboard.WaitForFeatureReports(3, kOpenWaitMs).size(), 3u);
+  PostMessageW(window, WM_COMMAND, 6002, 0);
+  EXPECT_EQ(utility.WaitForExit(), 0u);
+  std::filesystem::remove(std::filesystem::path(BesideTests(L"config")));
+
+  std::vector<std::string> lines = log.Messages(), session, reader;
+  for (const std::string& line : lines) (IsReaderLine(line) ? reader : session).push_back(line);
+
+  const std::string accepted = "User Same Open User\\((.*)\\) Now User\\(\\1\\)";
+  const std::string check = "CheckDeviceVPID DBT_DEVTYP_DEVICEINTERFACE Usb:\\\\\\\\\\?\\\\HID#VID_17EF&PID_6100&MI_0[01]&COL0[12]#.*";
+  auto key = [&](int code, const std::string& line, std::vector<std::string> action = {}) {
+    std::vector<std::string> lines = {"OnKBCallBack_in", accepted, "OnKBCallBack_" + std::to_string(code), line};
+    lines.insert(lines.end(), action.begin(), action.end());
+    lines.push_back("OnKBCallBack_end");
+    return lines;
+  };
+  std::vector<std::string> expected = {
+      "OnCreate over", "bHidDeviceNotify_in", "Find_handleDev", "Find_handleInput",
+      "m_handleDev:[0-9]+,m_handleInput:[0-9]+", "ServiceThread g_hThread :[0-9]+ ",
+      "OnCreate Open Usb:1", "Find_handleDev", "Find_handleInput"};
+  for (auto part : {key(1, "Setting Win\\+I"), key(2, "SnippingTool", {"Setting Win\\+Shift\\+S_\\(Win10\\)"}), key(4, "Lock Desktop"),
+                    key(32, "Fn Lock on"), key(16, "Fn Lock off"), key(8, "Mute Microphone"),
+                    key(48, "Fn Q", {" ConnectServer returned 0x0:", " \\[-\\] Err: Next"}),
+                    key(8, "Mute Microphone")}) {
+    expected.insert(expected.end(), part.begin(), part.end());
+  }
+  for (const char* open : {"1", "0", "0"}) {  // the removal, one line pair per collection
+    expected.push_back(std::string("OnDeviceChange Open Usb:") + open);
+    expected.push_back(check);
+  }
+  expected.push_back("OnDeviceChange Open Usb:0");  // the node change
+  for (const std::string& line :
+       {std::string("OnDeviceChange Open Usb:0"), check,
+        std::string("OnDeviceChange bOpenHidDevice Find"), std::string("Find_handleDev"),
+        std::string("Find_handleInput"), std::string("Find_handleDev"),
+        std::string("Find_handleInput"), std::string("OnDeviceChange Open Usb:1"), check,
+        std::string("OnDeviceChange Open Usb:1"), check, std::string("OnDeviceChange Open Usb:1"),
+        std::string("WM_POWERBROADCAST_PBT_APMRESUMEAUTOMATIC\\(12\\)"),
+        std::string("WM_POWERBROADCAST_PBT_APMRESUMEAUTOMATIC\\(7\\)"),
+        std::string("TIMER_WAKEUP"), std::string("Find_handleDev"),
+        std::string("Find_handleInput"), std::string("Find_handleDev"),
+        std::string("Find_handleInput")}) {
+    expected.push_back(line);
+  }
+  ASSERT_EQ(session.size(), expected.size()) << ::testing::PrintToString(session);
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(session[i], std::regex(expected[i])))
+        << "line " << i << ": " << session[i] << " is not " << expected[i];
+  }
+
+  // The reader: every report's line, a post for each new key, the bounce dropped.
+  EXPECT_EQ(std::count(reader.begin(), reader.end(), "PostMessage"), 8);
+  EXPECT_EQ(std::count(reader.begin(), reader.end(), "Repeat EP:0x8(100ms)"), 1);
+  EXPECT_EQ(std::count_if(reader.begin(), reader.end(),
+                          [](const std::string& l) { return l.rfind("128: ", 0) == 0; }),
+            17);  // seven keys pressed and released, the bounced pair, one stray report
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EndToEnd, CompanionCommandsFromAnotherProgram) {
+  CStartedProgram utility;
+  HWND window = utility.WaitForWindow();
+  ASSERT_NE(window, nullptr);
+
+  // The notification-area icon: Wine shows it in a tray window of its own.
+  PostMessageW(window, WM_COMMAND, 1123, 0);
+  PostMessageW(window, WM_COMMAND, 1123, 0);
+  EXPECT_TRUE(WaitFor([] {
+    HWND tray = FindWindowW(nullptr, L"Wine System Tray");
+    return tray && IsWindowVisible(tray);
+  }, 20000));
+
+  // Gaming.exe from the utility's folder, unless the companion runs.
+  std::wstring marker = BesideTests(L"Gaming.started");
+  DeleteFileW(marker.c_str());
+  {
+    CRecorderWindow companion(L"Orvane_Keyboard");
+    PostMessageW(window, WM_COMMAND, 6001, 0);
+    Sleep(2000);
+    EXPECT_EQ(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES);
+  }
+  PostMessageW(window, WM_COMMAND, 6001, 0);
+  EXPECT_TRUE(WaitFor(
+      [&] { return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000));
+  DeleteFileW(marker.c_str());
+
+  PostMessageW(window, WM_COMMAND, 6002, 0);
+  EXPECT_EQ(utility.WaitForExit(), 0u);
+}
+
+}  // namespace

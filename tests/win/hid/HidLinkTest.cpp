@@ -1,0 +1,427 @@
+// The keyboard link against the virtual keyboard: discovery, the feature
+// report, the reader thread and its start.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <atomic>
+#include <cstdio>
+#include <future>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "hid/HidDevice.h"
+#include "tests/win/support/EventWindow.h"
+#include "tests/win/support/HandleCount.h"
+#include "tests/win/support/LogCapture.h"
+#include "tools/vkbd/VirtualKeyboard.h"
+
+namespace {
+
+using Paths = std::vector<std::wstring>;
+
+Paths Sorted(Paths paths) {
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+const VirtualCollection& Role(const std::vector<VirtualCollection>& collections, uint16_t page) {
+  return *std::find_if(collections.begin(), collections.end(), [page](const auto& c) {
+    return c.facts.usagePage == page && c.facts.usage == 1;
+  });
+}
+
+std::vector<uint8_t> Report(uint8_t b1, uint8_t b2, uint8_t b3, uint32_t tag = 0) {
+  return {0x02, b1, b2, b3, uint8_t(tag >> 24), uint8_t(tag >> 16), uint8_t(tag >> 8), uint8_t(tag)};
+}
+
+// The keyboard hears of a close or a write a moment after the call returns:
+// the value once it equals the expected one, or the last one after 2 s.
+template <typename Query, typename Value>
+Value Eventually(Query query, const Value& expected) {
+  Value value = query();
+  for (int i = 0; i < 200 && value != expected; ++i) {
+    Sleep(10);
+    value = query();
+  }
+  return value;
+}
+
+Paths OpenHandlesOnceSettled(CVirtualKeyboard& keyboard, const Paths& expected) {
+  return Eventually([&] { return Sorted(keyboard.OpenHandles()); }, Sorted(expected));
+}
+
+const auto kKeyboard = CVirtualKeyboard::KeyboardCollections();
+const Paths kKeyboardPair = Sorted({Role(kKeyboard, 0xFF00).path, Role(kKeyboard, 0x0C).path});
+
+TEST(Discovery, OpensTheVendorAndConsumerCollectionsAndLogsEach) {
+  CVirtualKeyboard keyboard;
+  keyboard.Plug();
+  CLogCapture log;
+  CHidDevice link;
+  EXPECT_EQ(link.bOpenHidDevice(), 1);
+  EXPECT_NE(link.DevHandle(), INVALID_HANDLE_VALUE);
+  EXPECT_NE(link.InputHandle(), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(OpenHandlesOnceSettled(keyboard, kKeyboardPair), kKeyboardPair);  // the boot keyboard was closed
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{"Find_handleDev", "Find_handleInput"}));
+}
+
+TEST(Discovery, AcceptsEitherIdOfEachPairIndependently) {
+  struct Case { uint16_t vendor, product; int expected; };
+  for (Case c : {Case{0x3938, 0x1101, 1}, Case{0x3938, 0x6100, 1}, Case{0x17EF, 0x1101, 1},
+                 Case{0x17EF, 0x6100, 1}, Case{0x17EF, 0x6101, 0}, Case{0x3938, 0x0001, 0},
+                 Case{0x1234, 0x6100, 0}}) {
+    CVirtualKeyboard keyboard(CVirtualKeyboard::KeyboardCollections(c.vendor, c.product));
+    keyboard.Plug();
+    CHidDevice link;
+    EXPECT_EQ(link.bOpenHidDevice(), c.expected) << std::hex << c.vendor << ":" << c.product;
+    EXPECT_EQ(link.InputHandle() != INVALID_HANDLE_VALUE, c.expected == 1);
+    Paths expected = c.expected == 1 ? Paths{Role(keyboard.Collections(), 0xFF00).path,
+                                              Role(keyboard.Collections(), 0x0C).path}
+                                     : Paths{};
+    EXPECT_EQ(OpenHandlesOnceSettled(keyboard, expected), Sorted(expected));
+  }
+}
+
+TEST(Discovery, PassesOverDecoysAndKeepsOnlyTheKeyboard) {
+  auto collections = CVirtualKeyboard::DecoyCollections();
+  collections.insert(collections.begin() + 2, kKeyboard.begin(), kKeyboard.end());
+  CVirtualKeyboard keyboard(collections);
+  keyboard.Plug();
+  CHidDevice link;
+  EXPECT_EQ(link.bOpenHidDevice(), 1);
+  EXPECT_EQ(OpenHandlesOnceSettled(keyboard, kKeyboardPair), kKeyboardPair);
+
+  CVirtualKeyboard decoysOnly(CVirtualKeyboard::DecoyCollections());
+  keyboard.Unplug();
+  decoysOnly.Plug();
+  EXPECT_EQ(link.bOpenHidDevice(), 0);
+  EXPECT_EQ(link.DevHandle(), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(link.InputHandle(), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(OpenHandlesOnceSettled(decoysOnly, {}), Paths{});
+}
+
+TEST(Discovery, TheLastQualifyingInterfaceTakesTheRole) {
+  auto collections = kKeyboard;
+  VirtualCollection second = Role(kKeyboard, 0xFF00);
+  second.path.replace(second.path.find(L"col02"), 5, L"col04");
+  collections.push_back(second);
+  CVirtualKeyboard keyboard(collections);
+  keyboard.Plug();
+  CHidDevice link;
+  EXPECT_EQ(link.bOpenHidDevice(), 1);
+  Paths expected = Sorted({second.path, Role(kKeyboard, 0x0C).path});
+  EXPECT_EQ(OpenHandlesOnceSettled(keyboard, expected), expected);
+}
+
+TEST(Discovery, NoKeyboardGivesZeroNoHandlesAndNoLogLine) {
+  CVirtualKeyboard keyboard;  // not plugged in
+  CLogCapture log;
+  CHidDevice link;
+  EXPECT_EQ(link.bOpenHidDevice(), 0);
+  EXPECT_EQ(link.DevHandle(), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(link.InputHandle(), INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(log.Messages().empty());
+}
+
+TEST(Discovery, ConsumerControlAloneHoldsTheInputHandleButGivesZero) {
+  CVirtualKeyboard keyboard({Role(kKeyboard, 0x0C)});
+  keyboard.Plug();
+  CHidDevice link;
+  EXPECT_EQ(link.bOpenHidDevice(), 0);
+  EXPECT_NE(link.InputHandle(), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(link.DevHandle(), INVALID_HANDLE_VALUE);
+}
+
+TEST(Discovery, EachRunGivesUpTheHandlesOfTheRunBefore) {
+  CVirtualKeyboard keyboard;
+  keyboard.Plug();
+  CHidDevice link;
+  link.bOpenHidDevice();
+  EXPECT_EQ(OpenHandlesOnceSettled(keyboard, kKeyboardPair), kKeyboardPair);
+  int handlesAfterFirst = CountProcessHandles(GetCurrentProcessId());
+  for (int i = 0; i < 20; ++i) link.bOpenHidDevice();
+  EXPECT_EQ(OpenHandlesOnceSettled(keyboard, kKeyboardPair), kKeyboardPair);
+  EXPECT_GT(handlesAfterFirst, 2);
+  EXPECT_EQ(CountProcessHandles(GetCurrentProcessId()), handlesAfterFirst);
+}
+
+TEST(Discovery, ConcurrentRunsNeverCloseAHandleTwice) {
+  CVirtualKeyboard keyboard;
+  keyboard.Plug();
+  CHidDevice link;
+  auto runs = [&] {
+    for (int i = 0; i < 100; ++i) link.bOpenHidDevice();
+  };
+  std::thread other(runs);
+  runs();
+  other.join();
+  // A double close would have closed some other object's handle meanwhile
+  // and left the server with a stray or missing client.
+  EXPECT_EQ(OpenHandlesOnceSettled(keyboard, kKeyboardPair), kKeyboardPair);
+}
+
+TEST(FeatureReport, GoesThroughTheVendorCollection) {
+  CVirtualKeyboard keyboard;
+  keyboard.Plug();
+  CHidDevice link;
+  uint8_t report[8] = {0x05, 0x01};
+  EXPECT_EQ(link.SetFeature(report, sizeof report), 0);  // no handle yet
+  ASSERT_EQ(link.bOpenHidDevice(), 1);
+  EXPECT_EQ(link.SetFeature(report, sizeof report), 1);
+  const std::vector<std::vector<uint8_t>> expected = {{0x05, 0x01, 0, 0, 0, 0, 0, 0}};
+  EXPECT_EQ(Eventually([&] { return keyboard.FeatureReports(); }, expected), expected);
+}
+
+class ReaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    keyboard.Plug();
+    link.m_hNotifyWnd = events.Get();
+    ASSERT_EQ(link.bOpenHidDevice(), 1);
+    link.StartServiceThread();
+  }
+
+  CVirtualKeyboard keyboard;
+  CEventWindow events;
+  CLogCapture log;
+  CHidDevice link;  // destroyed first: its reader stops before the rest goes
+};
+
+TEST_F(ReaderTest, PostsEveryKeyInOrderAndIgnoresReportsThatNameNone) {
+  const std::vector<std::vector<uint8_t>> reports = {
+      Report(0, 1, 0), Report(0, 0, 0), Report(0, 2, 0), Report(0, 4, 0), Report(8, 0, 0),
+      Report(0, 3, 0), Report(0, 0x10, 0), Report(1, 1, 0), Report(0, 0x20, 0), Report(0, 0, 1)};
+  for (const auto& report : reports) ASSERT_EQ(keyboard.SendInputReport(report), 1);
+  EXPECT_EQ(events.Collect(7, 5000), (std::vector<WPARAM>{1, 2, 4, 8, 16, 32, 48}));
+  EXPECT_TRUE(events.Collect(1, 200).empty());
+  auto messages = log.Messages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "PostMessage"), 7);
+  char line[64];
+  std::snprintf(line, sizeof line, "128: 02 08 00 00 00 00 00 00(%X)",
+                static_cast<unsigned>(reinterpret_cast<UINT_PTR>(link.InputHandle())));
+  EXPECT_NE(std::find(messages.begin(), messages.end(), line), messages.end());
+}
+
+TEST_F(ReaderTest, QuickRepeatsAreDroppedWithTheRepeatLine) {
+  for (int i = 0; i < 5; ++i) keyboard.SendInputReport(Report(8, 0, 0));
+  std::vector<WPARAM> posted = events.Collect(5, 1000);
+  ASSERT_GE(posted.size(), 1u);
+  EXPECT_LT(posted.size(), 5u);  // five reports 10 ms apart: most fall in the window
+  auto messages = log.Messages();
+  EXPECT_NE(std::find(messages.begin(), messages.end(), "Repeat EP:0x8(100ms)"), messages.end());
+}
+
+TEST_F(ReaderTest, UnpluggedReadsFailQuietlyAndANewDiscoveryResumes) {
+  keyboard.SendInputReport(Report(0, 1, 0));
+  ASSERT_EQ(events.Collect(1, 5000).size(), 1u);
+  keyboard.Unplug();
+  size_t linesAtUnplug = log.Messages().size();
+  Sleep(300);  // thirty failed passes
+  EXPECT_EQ(log.Messages().size(), linesAtUnplug);
+
+  keyboard.Plug();
+  ASSERT_EQ(link.bOpenHidDevice(), 1);
+  keyboard.SendInputReport(Report(0, 2, 0));
+  EXPECT_EQ(events.Collect(1, 5000), (std::vector<WPARAM>{2}));
+}
+
+TEST_F(ReaderTest, ReadPendingOnAReplacedHandleEndsWithoutAnEvent) {
+  Sleep(50);  // the reader now waits on its read
+  HANDLE before = link.InputHandle();
+  ASSERT_EQ(link.bOpenHidDevice(), 1);
+  keyboard.SendInputReport(Report(0, 4, 0));
+  EXPECT_EQ(events.Collect(2, 500), (std::vector<WPARAM>{4}));
+  auto messages = log.Messages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "PostMessage"), 1);
+  (void)before;
+}
+
+TEST(Reader, DestroyingTheLinkWhileAReadIsPendingReturnsPromptly) {
+  CVirtualKeyboard keyboard;
+  keyboard.Plug();
+  auto* link = new CHidDevice;
+  ASSERT_EQ(link->bOpenHidDevice(), 1);
+  link->StartServiceThread();
+  Sleep(50);
+  auto destroyed = std::async(std::launch::async, [link] { delete link; });
+  // Generous: a reader that is not stopped cooperatively never returns.
+  EXPECT_EQ(destroyed.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(g_hThread, nullptr);
+}
+
+// Closing a handle ends a read pending on it only when no other handle to
+// the same open file is left; discovery must end the read all the same.
+TEST(Reader, AReadPendingOnAReplacedHandleEndsWhileACopyOfTheHandleLivesOn) {
+  CVirtualKeyboard keyboard;
+  keyboard.Plug();
+  auto* link = new CHidDevice;
+  ASSERT_EQ(link->bOpenHidDevice(), 1);
+  link->StartServiceThread();
+  Sleep(50);  // the reader now waits on its read
+  HANDLE copy = nullptr;
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), link->InputHandle(), GetCurrentProcess(), &copy,
+                              0, FALSE, DUPLICATE_SAME_ACCESS));
+  CFileHandle heldCopy(copy);
+  ASSERT_EQ(link->bOpenHidDevice(), 1);
+  // A reader still stuck on the old read would never see the stop.
+  auto destroyed = std::async(std::launch::async, [link] { delete link; });
+  bool prompt = destroyed.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  heldCopy.Reset();  // ends a stuck read, so the test itself ends
+  EXPECT_TRUE(prompt);
+}
+
+// Should the system fail to make the stop event, pauses are timed sleeps
+// that still see the request.
+TEST(StopSignal, WithoutItsEventPausesAreTimedAndStillEndOnTheRequest) {
+  struct CEventless : CStopSignal {
+    CEventless() : CStopSignal(nullptr) {}
+  };
+  CLogCapture log;
+  CEventless stop;
+  DWORD start = GetTickCount();
+  EXPECT_FALSE(stop.Pause(200));
+  EXPECT_GE(GetTickCount() - start, 190u);
+  std::thread requester([&stop] {
+    Sleep(100);
+    stop.Set();
+  });
+  EXPECT_TRUE(stop.Pause(INFINITE));
+  requester.join();
+  EXPECT_TRUE(stop.Pause(INFINITE));
+  auto messages = log.Messages();
+  ASSERT_EQ(messages.size(), 1u);  // the failure, once
+  EXPECT_EQ(messages[0].rfind("CreateEvent Fall_", 0), 0u) << messages[0];
+}
+
+// Records what one reader loop hands on.
+class CRecordingSink : public IKeyReportSink {
+ public:
+  void OnReportLine(const std::string& line) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    lines.push_back(line);
+  }
+  void OnEvent(HotkeyEvent) override {}
+  void OnPost(HotkeyEvent) override { ++posts; }
+  void OnLog(const std::string&) override {}
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  std::atomic<int> posts{0};
+};
+
+TEST(Reader, DiscoveryRunsUnderAStreamOfReportsDeliverNoReportTwice) {
+  CVirtualKeyboard keyboard;
+  keyboard.Plug();
+  CHidDevice link;
+  ASSERT_EQ(link.bOpenHidDevice(), 1);
+  CRecordingSink sink;
+  std::thread reader([&] { link.RunReader(sink); });
+
+  std::atomic<bool> done{false};
+  std::set<uint32_t> delivered;
+  std::thread sender([&] {
+    for (uint32_t tag = 1; !done; ++tag) {
+      if (keyboard.SendInputReport(Report(0, tag % 2 ? 1 : 2, 0, tag)) > 0) delivered.insert(tag);
+      Sleep(1);
+    }
+  });
+  for (int i = 0; i < 1000; ++i) link.bOpenHidDevice();
+  Sleep(100);
+  done = true;
+  sender.join();
+  link.RequestStop();
+  reader.join();
+
+  std::set<uint32_t> seen;
+  for (const std::string& line : sink.lines) {
+    unsigned b[8];
+    ASSERT_EQ(std::sscanf(line.c_str(), "128: %x %x %x %x %x %x %x %x", &b[0], &b[1], &b[2],
+                          &b[3], &b[4], &b[5], &b[6], &b[7]), 8) << line;
+    uint32_t tag = (b[4] << 24) | (b[5] << 16) | (b[6] << 8) | b[7];
+    EXPECT_TRUE(seen.insert(tag).second) << "report " << tag << " read twice";
+    EXPECT_TRUE(delivered.count(tag)) << "report " << tag << " was never sent";
+  }
+  EXPECT_GT(seen.size(), 0u);
+  EXPECT_LE(sink.posts.load(), static_cast<int>(seen.size()));
+}
+
+// Fails the first n thread creations with ERROR_NOT_ENOUGH_MEMORY.
+int g_failuresLeft = 0;
+HANDLE FailingCreateThread(LPTHREAD_START_ROUTINE routine, void* argument) {
+  if (g_failuresLeft > 0) {
+    --g_failuresLeft;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  return CreateThread(nullptr, 0, routine, argument, 0, nullptr);
+}
+
+TEST(ReaderStart, FailedStartsRetryWithTheirLogSequence) {
+  CLogCapture log;
+  CHidDevice link;
+  link.m_pfnCreateThread = FailingCreateThread;
+  g_failuresLeft = 3;  // the first start and two fallback attempts
+  link.StartServiceThread();
+  ASSERT_NE(g_hThread, nullptr);
+  std::string started = "ServiceThread g_hThread :" +
+                        std::to_string(reinterpret_cast<INT_PTR>(g_hThread)) + " ";
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{
+                                "ServiceThread Fall2_8", "bHidCallBackThread_in",
+                                "ServiceThread Fall_8", "bHidCallBackThread_in",
+                                "ServiceThread Fall_8", "bHidCallBackThread_in", started,
+                                "bHidCallBackThread_end", "bHidCallBackThread_end",
+                                "bHidCallBackThread_end"}));
+}
+
+TEST(ReaderStart, FallbackResultIsThatOfItsFirstAttempt) {
+  {
+    CHidDevice link;
+    link.m_pfnCreateThread = FailingCreateThread;
+    g_failuresLeft = 1;
+    EXPECT_EQ(link.bHidCallBackThread(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+  }
+  CHidDevice link;
+  EXPECT_EQ(link.bHidCallBackThread(), 0u);
+  EXPECT_NE(g_hThread, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Reports as fast as the keyboard sends them: every one is read, and each
+// named key is either posted once or dropped as a repeat, never both.
+// ORVANE_FULL_RATE_REPORTS sets the count (make bench runs the long form).
+TEST_F(ReaderTest, ReportsAtFullRateArePostedExactlyAsTheFilterLetsThemThrough) {
+  const char* count = std::getenv("ORVANE_FULL_RATE_REPORTS");
+  const int kReports = count ? std::atoi(count) : 300;
+  for (int i = 0; i < kReports; ++i) {
+    // Runs of the same key with a key-up report now and then.
+    uint8_t key = (i / 7) % 2 ? 0x10 : 0x20;
+    keyboard.SendInputReport(i % 5 == 4 ? Report(0, 0, 0, i) : Report(0, key, 0, i));
+  }
+  std::vector<std::string> messages;
+  for (int waited = 0; waited < 30000 + kReports * 50; waited += 100) {
+    messages = log.Messages();
+    if (std::count_if(messages.begin(), messages.end(), [](const std::string& m) {
+          return m.rfind("128: ", 0) == 0;
+        }) == kReports) {
+      break;
+    }
+    Sleep(100);
+  }
+  int lines = 0, posts = 0, repeats = 0;
+  for (const std::string& message : messages) {
+    lines += message.rfind("128: ", 0) == 0;
+    posts += message == "PostMessage";
+    repeats += message.rfind("Repeat EP:", 0) == 0;
+  }
+  EXPECT_EQ(lines, kReports);
+  EXPECT_EQ(posts + repeats, kReports - kReports / 5);  // every report that names a key
+  EXPECT_GT(repeats, 0);
+  std::vector<WPARAM> posted = events.Collect(posts + 1, 2000);
+  EXPECT_EQ(static_cast<int>(posted.size()), posts);
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+// The installer of this build under Wine, walked through as an administrator
+// deploying it would: a silent install, an upgrade while the utility runs,
+// an old version that does not end, and the uninstall. Wine's scheduler
+// keeps a task's settings but not its trigger, principal or action, and
+// never fires logon triggers: those are checked where the definition is
+// made.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "actions/FnLock.h"
+#include "tests/win/support/FnLockRegistry.h"
+#include "tests/win/support/RecorderWindow.h"
+#include "tests/win/support/StartedProgram.h"
+#include "tools/logontask/LogonTask.h"
+
+namespace {
+
+const wchar_t* const kSetup =
+    sizeof(void*) == 8 ? L"Orvane_Keyboard_Setup_x64.exe" : L"Orvane_Keyboard_Setup.exe";
+const wchar_t kUninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane_Keyboard";
+
+// The program-files folder of this build's bitness, as the installer picks it.
+std::wstring InstallFolder() {
+  wchar_t programFiles[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"ProgramFiles", programFiles, MAX_PATH);
+  return std::wstring(programFiles) + L"\\Varnel\\Orvane_Keyboard";
+}
+
+DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments) {
+  CStartedProgram run(0, program.c_str(), arguments);
+  return run.Started() ? run.WaitForExit() : ~0u;
+}
+
+std::string Contents(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::wstring UninstallValue(const wchar_t* name) {
+  wchar_t value[512] = {};
+  DWORD size = sizeof value;
+  RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, name, RRF_RT_REG_SZ, nullptr, value, &size);
+  return value;
+}
+
+int UtilityWindows() {
+  int count = 0;
+  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, L"Orvane_Keyboard_Hid"));) ++count;
+  return count;
+}
+
+// Waits for the utility's window to come (or go), 20 s at most.
+bool WaitForUtility(bool running) {
+  for (int i = 0; i < 400 && (UtilityWindows() > 0) != running; ++i) Sleep(50);
+  return (UtilityWindows() > 0) == running;
+}
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class InstallerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+  void TearDown() override { CoUninitialize(); }
+};
+
+TEST_F(InstallerTest, InstallsUpgradesInPlaceRefusesAnOldOneThatStaysAndUninstalls) {
+  const std::wstring folder = InstallFolder();
+  ASSERT_EQ(RunToEnd(BesideTests(kSetup), L"/S"), 0u);
+  for (const wchar_t* file : {L"Orvane_Keyboard_Hid.exe", L"config", L"README.md",
+                              L"skins\\OSDIntelligence.png", L"skins\\OSDPerformance.png",
+                              L"uninstall.exe"}) {
+    EXPECT_TRUE(Exists(folder + L"\\" + file)) << file;
+  }
+  EXPECT_EQ(UninstallValue(L"DisplayName"), L"Orvane Keyboard");
+  EXPECT_EQ(UninstallValue(L"DisplayVersion"), L"1.0.0.9");
+  EXPECT_EQ(UninstallValue(L"Publisher"), L"Varnel");
+  EXPECT_EQ(UninstallValue(L"DisplayIcon"), L"\"" + folder + L"\\Orvane_Keyboard_Hid.exe\",0");
+  EXPECT_EQ(UninstallValue(L"UninstallString"), L"\"" + folder + L"\\uninstall.exe\"");
+  EXPECT_EQ(UninstallValue(L"QuietUninstallString"), L"\"" + folder + L"\\uninstall.exe\" /S");
+  DWORD size = 0, sizeBytes = sizeof size;
+  RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize", RRF_RT_REG_DWORD, nullptr,
+               &size, &sizeBytes);
+  EXPECT_GT(size, 100u);  // KB: the executable alone is larger
+  std::wstring task;
+  ASSERT_EQ(ReadLogonTaskXml(&task), S_OK);
+  for (const wchar_t* setting :
+       {L"<MultipleInstancesPolicy>IgnoreNew<", L"<DisallowStartIfOnBatteries>false<",
+        L"<StopIfGoingOnBatteries>false<", L"<ExecutionTimeLimit>PT0S<"}) {
+    EXPECT_NE(task.find(setting), std::wstring::npos) << setting;
+  }
+  EXPECT_TRUE(WaitForUtility(true));
+
+  // Upgrade in place while it runs: the user's config stays, the rest is new.
+  std::ofstream((folder + L"\\config").c_str(), std::ios::binary) << "[Setting]\r\nSmartFan=1\r\n";
+  std::ofstream((folder + L"\\README.md").c_str(), std::ios::binary) << "an older README";
+  ASSERT_EQ(RunToEnd(BesideTests(kSetup), L"/S"), 0u);
+  EXPECT_EQ(Contents(folder + L"\\config"), "[Setting]\r\nSmartFan=1\r\n");
+  EXPECT_TRUE(Contents(folder + L"\\README.md") != "an older README");
+  EXPECT_TRUE(WaitForUtility(true));
+  Sleep(1000);  // a second instance would have made its window by now
+  EXPECT_EQ(UtilityWindows(), 1);
+  EXPECT_EQ(ReadLogonTaskXml(&task), S_OK);
+
+  // An old version that does not end: nothing is changed.
+  PostMessageW(FindWindowW(nullptr, L"Orvane_Keyboard_Hid"), WM_COMMAND, 6002, 0);
+  ASSERT_TRUE(WaitForUtility(false));
+  std::ofstream((folder + L"\\README.md").c_str(), std::ios::binary) << "the old README";
+  {
+    CRecorderWindow oldVersion(L"Orvane_Keyboard_Hid");  // ignores the exit command
+    EXPECT_EQ(RunToEnd(BesideTests(kSetup), L"/S /NOSTART"), 2u);
+  }
+  EXPECT_TRUE(Contents(folder + L"\\README.md") == "the old README");
+
+  // Uninstall while it runs. Apps & features' quiet command hands the work
+  // to a copy of the uninstaller outside the folder and returns at once.
+  StoreFnLock(1);
+  CStartedProgram utility(0, (folder + L"\\Orvane_Keyboard_Hid.exe").c_str());
+  ASSERT_TRUE(WaitForUtility(true));
+  ASSERT_EQ(RunToEnd(folder + L"\\uninstall.exe", L"/S"), 0u);
+  auto listed = [] {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+      return false;
+    }
+    RegCloseKey(key);
+    return true;
+  };
+  // The copy removes the entry last, after the folder.
+  for (int i = 0; i < 400 && (Exists(folder) || listed()); ++i) Sleep(50);
+  EXPECT_FALSE(Exists(folder));
+  EXPECT_EQ(UtilityWindows(), 0);
+  EXPECT_FALSE(listed());
+  EXPECT_NE(ReadLogonTaskXml(&task), S_OK);
+  EXPECT_EQ(ReadFnLock(), 1);  // user data stays
+}
+
+TEST(LogonTaskTest, DefinitionStartsTheInstalledUtilityForEveryUserAtLogon) {
+  std::wstring xml = LogonTaskXml(L"C:\\A&B");
+  for (const wchar_t* part :
+       {L"<LogonTrigger>", L"<Delay>PT5S</Delay>", L"<GroupId>S-1-5-32-545</GroupId>",
+        L"<RunLevel>HighestAvailable</RunLevel>",
+        L"<Command>C:\\A&amp;B\\Orvane_Keyboard_Hid.exe</Command>",
+        L"<WorkingDirectory>C:\\A&amp;B</WorkingDirectory>"}) {
+    EXPECT_NE(xml.find(part), std::wstring::npos) << part;
+  }
+  EXPECT_EQ(xml.find(L"<UserId>"), std::wstring::npos);  // any user, not one
+}
+
+}  // namespace
