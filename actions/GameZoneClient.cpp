@@ -22,101 +22,83 @@ enum class Sink { kStdoutAndLog, kStdoutOnly };
 
 // One trace message, written as it is (no line feed added) to standard
 // output and then, as one line, to the log.
-void TraceV(Sink sink, const char* format, va_list args) {
+void TraceTo(Sink sink, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void TraceTo(Sink sink, const char* format, ...) {
   char message[1024];
-  if (std::vsnprintf(message, sizeof message, format, args) < 0) return;
+  va_list args;
+  va_start(args, format);
+  int length = std::vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  if (length < 0) return;
   std::fputs(message, stdout);
   if (sink == Sink::kStdoutAndLog) LogWrite("%s", message);
 }
 
-void TraceTo(Sink sink, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void TraceTo(Sink sink, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  TraceV(sink, format, args);
-  va_end(args);
+// One step's trace, both ways: "<returned> 0x<hr>:" when the step has that
+// line, then its error line unless hr is S_OK. True when it is.
+bool Step(HRESULT hr, const char* returned, const char* error) {
+  if (returned) TraceTo(Sink::kStdoutAndLog, "%s 0x%x:", returned, static_cast<unsigned>(hr));
+  if (hr != S_OK) TraceTo(Sink::kStdoutAndLog, "%s", error);
+  return hr == S_OK;
 }
 
-void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Trace(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  TraceV(Sink::kStdoutAndLog, format, args);
-  va_end(args);
-}
+// Only a successful CoInitialize of ours is undone: an unmatched
+// CoUninitialize would take COM away from our caller.
+struct ComInitTraits {
+  using Type = bool;
+  static Type Empty() { return false; }
+  static void Close(Type) { CoUninitialize(); }
+};
 
-unsigned Hex(HRESULT hr) { return static_cast<unsigned>(hr); }
-
-// The state of one call, from COM security to the method's result. Its
-// destructor is the clean-up on every way out.
+// The state of one call, from COM security to the method's result. Members
+// go back in the reverse of their order here: the strings, then the class
+// definition, signature and parameters, the instance and enumerator, the
+// connection last and COM after it.
 class CGameZoneCall {
  public:
   CGameZoneCall(const GameZoneCalls& calls, const wchar_t* method)
       : m_calls(calls), m_methodName(method) {}
-  ~CGameZoneCall();
-  CGameZoneCall(const CGameZoneCall&) = delete;
-  CGameZoneCall& operator=(const CGameZoneCall&) = delete;
 
   // Connection, instance, class definition and the method's input
   // signature. False at the first failing step, its lines written.
   bool Open(Sink outOfMemorySink);
 
-  // The instance's object path into path; false (traced) when it fails.
-  bool GetInstancePath(VARIANT* path);
+  // Runs the method on the instance with in as its input (null for none),
+  // its output into m_outParameters. False at the first failing step, its
+  // lines written.
+  bool Execute(IWbemClassObject* in);
 
   const GameZoneCalls& m_calls;
   const wchar_t* m_methodName;
-  bool m_comInitialized = false;
-  BSTR m_namespace = nullptr;
-  BSTR m_class = nullptr;
-  BSTR m_method = nullptr;
-  BSTR m_query = nullptr;
-  BSTR m_queryLanguage = nullptr;
-  BSTR m_data = nullptr;
-  CComPtr<IWbemLocator> m_locator;
+  CUniqueHandle<ComInitTraits> m_comInitialized;
   CComPtr<IWbemServices> m_services;
+  CComPtr<IWbemLocator> m_locator;
   CComPtr<IEnumWbemClassObject> m_enumerator;
   CComPtr<IWbemClassObject> m_instance;
-  CComPtr<IWbemClassObject> m_classDefinition;
-  CComPtr<IWbemClassObject> m_inSignature;
-  CComPtr<IWbemClassObject> m_inParameters;
   CComPtr<IWbemClassObject> m_outParameters;
+  CComPtr<IWbemClassObject> m_inParameters;
+  CComPtr<IWbemClassObject> m_inSignature;
+  CComPtr<IWbemClassObject> m_classDefinition;
+  CBstr m_data;
+  CBstr m_queryLanguage;
+  CBstr m_query;
+  CBstr m_method;
+  CBstr m_class;
+  CBstr m_namespace;
 };
-
-CGameZoneCall::~CGameZoneCall() {
-  for (BSTR text : {m_namespace, m_class, m_method, m_query, m_queryLanguage, m_data}) {
-    SysFreeString(text);
-  }
-  // The class definition, signature and parameters first, the connection
-  // last; the enumerator, instance and output go back too.
-  m_classDefinition.Reset();
-  m_inSignature.Reset();
-  m_inParameters.Reset();
-  m_outParameters.Reset();
-  m_instance.Reset();
-  m_enumerator.Reset();
-  m_locator.Reset();
-  m_services.Reset();
-  // Only a successful CoInitialize of ours is undone: an unmatched
-  // CoUninitialize would take COM away from our caller.
-  if (m_comInitialized) CoUninitialize();
-}
 
 bool CGameZoneCall::Open(Sink outOfMemorySink) {
   HRESULT hr = m_calls.initializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
                                           RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
   // Fails once the process's security is set (a second call): harmless.
-  if (FAILED(hr)) {
-    Trace("CoInitializeSecurity returned 0x%x:", Hex(hr));
-    Trace("\n[-] Err: CoInitializeSecurity");
-  }
+  if (FAILED(hr)) Step(hr, "CoInitializeSecurity returned", "\n[-] Err: CoInitializeSecurity");
 
-  m_namespace = m_calls.allocString(kNamespace);
-  m_class = m_calls.allocString(kClass);
-  m_method = m_calls.allocString(m_methodName);
-  m_query = m_calls.allocString(kQuery);
-  m_queryLanguage = m_calls.allocString(kQueryLanguage);
-  m_data = m_calls.allocString(kDataProperty);
+  m_namespace.Reset(m_calls.allocString(kNamespace));
+  m_class.Reset(m_calls.allocString(kClass));
+  m_method.Reset(m_calls.allocString(m_methodName));
+  m_query.Reset(m_calls.allocString(kQuery));
+  m_queryLanguage.Reset(m_calls.allocString(kQueryLanguage));
+  m_data.Reset(m_calls.allocString(kDataProperty));
   if (!m_namespace || !m_class || !m_method || !m_data) {
     TraceTo(outOfMemorySink, "SysAllocString failed. Out of memory. ");
     TraceTo(outOfMemorySink, " [-] Err: xxx");
@@ -124,78 +106,46 @@ bool CGameZoneCall::Open(Sink outOfMemorySink) {
   }
 
   hr = CoInitialize(nullptr);
-  if (FAILED(hr)) {
-    Trace("CoInitialize returned 0x%x:", Hex(hr));
-    Trace(" [-] Err: CoInitialize");
-    return false;
-  }
-  m_comInitialized = true;
+  if (FAILED(hr)) return Step(hr, "CoInitialize returned", " [-] Err: CoInitialize");
+  m_comInitialized.Reset(true);
 
   hr = m_calls.createInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                               m_locator.PutVoid());
-  if (FAILED(hr)) {
-    Trace("CoCreateInstance returned 0x%x:", Hex(hr));
-    Trace(" [-] Err: CoCreateInstance");
-    return false;
-  }
+  if (FAILED(hr)) return Step(hr, "CoCreateInstance returned", " [-] Err: CoCreateInstance");
 
-  hr = m_locator->ConnectServer(m_namespace, nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+  hr = m_locator->ConnectServer(m_namespace.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
                                 m_services.Put());
-  Trace(" ConnectServer returned 0x%x:", Hex(hr));
-  if (hr != S_OK) {
-    Trace(" [-] Err: ConnectServer");
-    return false;
-  }
+  if (!Step(hr, " ConnectServer returned", " [-] Err: ConnectServer")) return false;
 
   hr = CoSetProxyBlanket(m_services.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
                          RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
-  if (hr != S_OK) {
-    Trace(" [-] Err: CoSetProxyBlanket");
-    return false;
-  }
+  if (!Step(hr, nullptr, " [-] Err: CoSetProxyBlanket")) return false;
 
-  hr = m_services->ExecQuery(m_queryLanguage, m_query,
+  hr = m_services->ExecQuery(m_queryLanguage.Get(), m_query.Get(),
                              WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
                              m_enumerator.Put());
-  if (hr != S_OK) {
-    Trace(" [-] Err: ExecQuery");
-    return false;
-  }
+  if (!Step(hr, nullptr, " [-] Err: ExecQuery")) return false;
 
   // WBEM_S_FALSE (1) when the class has no instance: a failure too.
   ULONG returned = 0;
   hr = m_enumerator->Next(WBEM_INFINITE, 1, m_instance.Put(), &returned);
-  if (hr != S_OK) {
-    Trace(" [-] Err: Next");
-    return false;
-  }
+  if (!Step(hr, nullptr, " [-] Err: Next")) return false;
 
-  hr = m_services->GetObject(m_class, 0, nullptr, m_classDefinition.Put(), nullptr);
-  Trace(" GetObject returned 0x%x:", Hex(hr));
-  if (hr != S_OK) {
-    Trace(" [-] Err: GetObject");
-    return false;
-  }
+  hr = m_services->GetObject(m_class.Get(), 0, nullptr, m_classDefinition.Put(), nullptr);
+  if (!Step(hr, " GetObject returned", " [-] Err: GetObject")) return false;
 
-  hr = m_classDefinition->GetMethod(m_method, 0, m_inSignature.Put(), nullptr);
-  Trace(" GetMethod returned 0x%x:", Hex(hr));
-  if (hr != S_OK) {
-    Trace(" [-] Err: GetMethod");
-    return false;
-  }
-  return true;
+  hr = m_classDefinition->GetMethod(m_method.Get(), 0, m_inSignature.Put(), nullptr);
+  return Step(hr, " GetMethod returned", " [-] Err: GetMethod");
 }
 
-bool CGameZoneCall::GetInstancePath(VARIANT* path) {
-  VariantInit(path);
-  HRESULT hr = m_instance->Get(kPathProperty, 0, path, nullptr, nullptr);
-  Trace(" pObj Get returned 0x%x:", Hex(hr));
-  if (hr != S_OK) {
-    Trace(" [-] Err: Get");
-    VariantClear(path);
-    return false;
-  }
-  return true;
+bool CGameZoneCall::Execute(IWbemClassObject* in) {
+  CVariant path;
+  HRESULT hr = m_instance->Get(kPathProperty, 0, path.Put(), nullptr, nullptr);
+  if (!Step(hr, " pObj Get returned", " [-] Err: Get")) return false;
+
+  hr = m_services->ExecMethod(path.bstrVal, m_method.Get(), 0, nullptr, in, m_outParameters.Put(),
+                              nullptr);
+  return Step(hr, " ExecMethod returned", " [-] Err: ExecMethod");
 }
 
 }  // namespace
@@ -207,29 +157,16 @@ GameZoneCalls::GameZoneCalls()
 
 int32_t CGameZoneClient::GetSmartFanMode() const {
   CGameZoneCall call(m_calls, kGetMethod);
-  if (!call.Open(Sink::kStdoutOnly)) return -1;
-
-  VARIANT path;
-  if (!call.GetInstancePath(&path)) return -1;
-  HRESULT hr = call.m_services->ExecMethod(path.bstrVal, call.m_method, 0, nullptr, nullptr,
-                                           call.m_outParameters.Put(), nullptr);
-  VariantClear(&path);
-  Trace(" ExecMethod returned 0x%x:", Hex(hr));
-  if (hr != S_OK) {
-    Trace(" [-] Err: ExecMethod");
-    return -1;
-  }
+  if (!call.Open(Sink::kStdoutOnly) || !call.Execute(nullptr)) return -1;
 
   // The value field as it is, whatever the type (a 32-bit property arrives as
-  // VT_I4); zeroed first so an empty answer reads 0 rather than garbage.
-  VARIANT data = {};
+  // VT_I4); the owner is zeroed, so an empty answer reads 0 rather than garbage.
+  CVariant data;
   if (!call.m_outParameters ||
-      FAILED(call.m_outParameters->Get(call.m_data, 0, &data, nullptr, nullptr))) {
+      FAILED(call.m_outParameters->Get(call.m_data.Get(), 0, data.Put(), nullptr, nullptr))) {
     return -1;
   }
-  int32_t mode = data.lVal;
-  VariantClear(&data);
-  return mode;
+  return data.lVal;
 }
 
 void CGameZoneClient::SetSmartFanMode(int32_t mode) const {
@@ -239,33 +176,15 @@ void CGameZoneClient::SetSmartFanMode(int32_t mode) const {
   // A method without input has no signature to spawn from.
   HRESULT hr = call.m_inSignature ? call.m_inSignature->SpawnInstance(0, call.m_inParameters.Put())
                                   : E_POINTER;
-  Trace(" SpawnInstance returned 0x%x:", Hex(hr));
-  if (hr != S_OK) {
-    Trace(" [-] Err: SpawnInstance");
-    return;
-  }
+  if (!Step(hr, " SpawnInstance returned", " [-] Err: SpawnInstance")) return;
 
-  VARIANT argument;
-  VariantInit(&argument);
+  CVariant argument;
   argument.vt = VT_I4;
   argument.lVal = mode;
-  hr = call.m_inParameters->Put(call.m_data, 0, &argument, 0);
-  VariantClear(&argument);
-  Trace(" Put ArgName0 returned 0x%x:", Hex(hr));
-  if (hr != S_OK) {
-    Trace(" [-] Err: Put ArgName0");
-    return;
-  }
+  hr = call.m_inParameters->Put(call.m_data.Get(), 0, &argument, 0);
+  if (!Step(hr, " Put ArgName0 returned", " [-] Err: Put ArgName0")) return;
 
-  VARIANT path;
-  if (!call.GetInstancePath(&path)) return;
-  hr = call.m_services->ExecMethod(path.bstrVal, call.m_method, 0, nullptr,
-                                   call.m_inParameters.Get(), call.m_outParameters.Put(), nullptr);
-  VariantClear(&path);
-  Trace(" ExecMethod returned 0x%x:", Hex(hr));
-  if (hr != S_OK) {
-    Trace(" [-] Err: ExecMethod");
-  } else {
-    Trace("Terminating normally ");
+  if (call.Execute(call.m_inParameters.Get())) {
+    TraceTo(Sink::kStdoutAndLog, "Terminating normally ");
   }
 }

@@ -5,6 +5,9 @@
 //
 // CBstr: the one owner of a BSTR.
 //
+// CVariant: the one owner of a VARIANT, itself a VARIANT so that its fields
+// read as they are. VariantClear runs when the owner goes.
+//
 // ComCreateFn: the shape of CoCreateInstance, for the places where tests and
 // the simulation build hand in objects of their own instead of the system's.
 #pragma once
@@ -62,6 +65,21 @@ struct BstrTraits {
   static void Close(Type s) { ::SysFreeString(s); }
 };
 using CBstr = CUniqueHandle<BstrTraits>;
+
+struct CVariant : VARIANT {
+  // Zeroed as well: VariantInit sets only the type, and a callee that
+  // answers VT_NULL leaves the value fields as they were.
+  CVariant() : VARIANT() { ::VariantInit(this); }
+  ~CVariant() { ::VariantClear(this); }
+  CVariant(const CVariant&) = delete;
+  CVariant& operator=(const CVariant&) = delete;
+
+  // For out-parameters: gives up what is held first.
+  VARIANT* Put() {
+    ::VariantClear(this);
+    return this;
+  }
+};
 
 using ComCreateFn = std::function<HRESULT(REFCLSID clsid, LPUNKNOWN outer, DWORD context,
                                           REFIID iid, LPVOID* object)>;

@@ -332,4 +332,20 @@ TEST(GameZoneClientTest, RealWmiWithoutTheClassEndsAtNext) {
   EXPECT_EQ(Texts(set.logLines.end() - 2, set.logLines.end()), trace);
 }
 
+// The VARIANT owner the client reads into: what it holds goes back before
+// it is handed out as an out-parameter, and when it goes.
+TEST(VariantOwnerTest, ClearsWhenHandedOutAndWhenItGoes) {
+  CFakeJournal journal;
+  {
+    CVariant value;
+    value.vt = VT_UNKNOWN;
+    value.punkVal = new CFakeComObject<IUnknown>(&journal, "first");
+    VARIANT* out = value.Put();
+    EXPECT_EQ(journal.released, Texts{"first"});
+    out->vt = VT_UNKNOWN;
+    out->punkVal = new CFakeComObject<IUnknown>(&journal, "second");
+  }
+  EXPECT_EQ(journal.released, (Texts{"first", "second"}));
+}
+
 }  // namespace
