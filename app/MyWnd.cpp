@@ -37,6 +37,7 @@ const MessageMap* CMyWnd::GetMessageMap() const {
       MapMessage(kMsgSettingsChanged, &CMyWnd::OnSettingsChanged),
       MapMessage(WM_WTSSESSION_CHANGE, &CMyWnd::OnSessionChange),
       MapMessage(kMsgReserved, &CMyWnd::OnReserved501),
+      MapMessage(kMsgFnLockRefused, &CMyWnd::OnFnLockRefused),
       MapCommand(kCmdShowTrayIcon, &CMyWnd::OnShowTrayIcon),
       MapCommand(kCmdExit, &CMyWnd::OnExitCommand),
       MapCommand(kCmdLaunchGaming, &CMyWnd::OnLaunchGaming),

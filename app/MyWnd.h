@@ -48,7 +48,9 @@ class CMyWnd : public CWnd {
   static DWORD WINAPI OpenUsbThread(LPVOID param);
 
   // Discovery, then feature report 05 with the state through the freshly
-  // opened vendor-defined collection.
+  // opened vendor-defined collection. A keyboard that refuses it (not ready
+  // yet after a resume or a replug) gets it again from the window thread,
+  // 0.5, 1 and 2 s later, then not until the next opening. Any thread.
   void SendFnLockState(int32_t state);
   // 1 when header is a device-interface notification whose name holds both
   // IDs in upper-case hex.
@@ -58,14 +60,18 @@ class CMyWnd : public CWnd {
   static constexpr UINT kMsgSettingsChanged = WM_USER + 0xFF;
   static constexpr UINT kMsgKeyEvent = kKeyEventMessage;  // posted by the reader
   static constexpr UINT kMsgReserved = WM_USER + 0x101;
+  // Our own: the Fn-lock report was refused; wParam is the retries made.
+  static constexpr UINT kMsgFnLockRefused = WM_APP + 1;
   // Command ids of WM_COMMAND that companion programs send.
   static constexpr UINT kCmdShowTrayIcon = 1123;
   static constexpr UINT kCmdLaunchGaming = 6001;
   static constexpr UINT kCmdExit = 6002;
 
-  // Timers of the main window: the OSD hide and the reopening after a resume.
+  // Timers of the main window: the OSD hide, the reopening after a resume
+  // and the Fn-lock report's next try.
   static constexpr UINT_PTR kOsdHideTimer = 100099;
   static constexpr UINT_PTR kWakeUpTimer = 100102;
+  static constexpr UINT_PTR kFnLockRetryTimer = 100103;
 
   // Shows the OSD image for an OsdKind and the state it reads (m_micMuted,
   // m_fnLock, m_fanMode); kind 0 hides it.
@@ -97,15 +103,19 @@ class CMyWnd : public CWnd {
   LRESULT OnSettingsChanged(WPARAM, LPARAM);
   LRESULT OnSessionChange(WPARAM event, LPARAM);
   LRESULT OnReserved501(WPARAM, LPARAM);
+  LRESULT OnFnLockRefused(WPARAM retries, LPARAM);
   void OnShowTrayIcon();
   void OnExitCommand();
   void OnLaunchGaming();
 
   void ReopenAfterWakeUp();
+  bool SendFnLockReport(int32_t state);  // true when the keyboard took it
+  void RetryFnLockReport();
   void FillTrayIcon();
   void RemoveTrayIcon();  // the delete request, when an add was made
 
   NOTIFYICONDATAW m_trayIcon = {};  // filled at creation, handed to the shell
+  int m_fnLockRetries = 0;          // of the refused report, window thread only
   std::wstring (*m_consoleUser)();
   CHotkeyActions m_actions;  // bound to the state members above
 };

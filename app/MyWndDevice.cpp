@@ -5,10 +5,11 @@
 #include <dbt.h>
 
 #include <cwchar>
+#include <iterator>
 #include <string>
 
-#include "app/MyWnd.h"
 #include "actions/FnLock.h"
+#include "app/MyWnd.h"
 #include "hid/DeviceNotification.h"
 #include "hid/KeyboardIds.h"
 #include "log/Log.h"
@@ -26,12 +27,42 @@ DWORD WINAPI CMyWnd::OpenUsbThread(LPVOID param) {
   return 0;
 }
 
+namespace {
+
+// Pauses before each further try of a refused Fn-lock report.
+const UINT kFnLockRetryMs[] = {500, 1000, 2000};
+
+}  // namespace
+
 void CMyWnd::SendFnLockState(int32_t state) {
   // A fresh discovery first: the report always goes through a newly opened
   // vendor-defined collection.
   if (!m_hidDevice.bOpenHidDevice()) return;
+  // The tries are timed on the window thread, whichever thread sends first.
+  if (!SendFnLockReport(state)) PostMessageW(m_hWnd, kMsgFnLockRefused, 0, 0);
+}
+
+bool CMyWnd::SendFnLockReport(int32_t state) {
   uint8_t report[8] = {0x05, static_cast<uint8_t>(state & 0xFF)};
-  m_hidDevice.SetFeature(report, sizeof report);
+  return m_hidDevice.SetFeature(report, sizeof report) != 0;
+}
+
+LRESULT CMyWnd::OnFnLockRefused(WPARAM retries, LPARAM) {
+  m_fnLockRetries = static_cast<int>(retries);
+  if (m_fnLockRetries == static_cast<int>(std::size(kFnLockRetryMs))) {
+    LogWrite("SendFnLockState refused, left until the next opening");
+    return 0;
+  }
+  UINT pause = kFnLockRetryMs[m_fnLockRetries];
+  LogWrite("SendFnLockState refused, retry %d in %u ms", m_fnLockRetries + 1, pause);
+  // A refusal of a new opening starts the tries afresh.
+  SetTimer(m_hWnd, kFnLockRetryTimer, pause, nullptr);
+  return 0;
+}
+
+void CMyWnd::RetryFnLockReport() {
+  // The state as it is now: a key may have changed it since.
+  if (!SendFnLockReport(m_fnLock)) OnFnLockRefused(m_fnLockRetries + 1, 0);
 }
 
 int CMyWnd::CheckDeviceVPID(const void* header, uint32_t vendorId, uint32_t productId) {

@@ -40,6 +40,9 @@ void CMyWnd::OnTimer(UINT_PTR timerId) {
   } else if (timerId == kWakeUpTimer) {
     ReopenAfterWakeUp();
     KillTimer(m_hWnd, kWakeUpTimer);
+  } else if (timerId == kFnLockRetryTimer) {
+    KillTimer(m_hWnd, kFnLockRetryTimer);
+    RetryFnLockReport();
   }
   CWnd::OnTimer(timerId);
 }

@@ -26,10 +26,11 @@ bool Write(HANDLE pipe, const void* data, DWORD size) {
 
 // A request and its reply, one message each. (Wine's overlapped
 // TransactNamedPipe completes after the write, without the reply.)
-bool Transact(HANDLE pipe, uint8_t request, void* reply, DWORD replySize, DWORD* replied) {
+bool Transact(HANDLE pipe, const std::string& request, void* reply, DWORD replySize,
+              DWORD* replied) {
   DWORD mode = PIPE_READMODE_MESSAGE;
   if (!SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr)) return false;
-  if (!Write(pipe, &request, 1)) return false;
+  if (!Write(pipe, request.data(), static_cast<DWORD>(request.size()))) return false;
   CKernelHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   OVERLAPPED overlapped = {};
   overlapped.hEvent = event.Get();
@@ -54,7 +55,7 @@ std::vector<std::wstring> EnumerateHidInterfacePaths(const GUID&) {
 
   std::wstring text(32 * 1024, L'\0');
   DWORD size = 0;
-  if (!Transact(control.Get(), kVkbdList, &text[0],
+  if (!Transact(control.Get(), std::string(1, kVkbdList), &text[0],
                 static_cast<DWORD>(text.size() * sizeof(wchar_t)), &size)) {
     return paths;
   }
@@ -69,7 +70,8 @@ std::vector<std::wstring> EnumerateHidInterfacePaths(const GUID&) {
 bool bQueryHidCollection(HANDLE device, HidInterfaceFacts* facts) {
   uint16_t reply[4];
   DWORD size = 0;
-  if (!Transact(device, kVkbdQuery, reply, sizeof reply, &size) || size != sizeof reply) {
+  if (!Transact(device, std::string(1, kVkbdQuery), reply, sizeof reply, &size) ||
+      size != sizeof reply) {
     return false;
   }
   *facts = {reply[0], reply[1], reply[2], reply[3]};
@@ -79,5 +81,7 @@ bool bQueryHidCollection(HANDLE device, HidInterfaceFacts* facts) {
 bool bHidSetFeature(HANDLE device, void* report, ULONG length) {
   std::string message(1, static_cast<char>(kVkbdSetFeature));
   message.append(static_cast<const char*>(report), length);
-  return Write(device, message.data(), static_cast<DWORD>(message.size()));
+  uint8_t taken = 0;
+  DWORD size = 0;
+  return Transact(device, message, &taken, 1, &size) && size == 1 && taken == 1;
 }

@@ -166,6 +166,19 @@ std::vector<std::vector<uint8_t>> CVirtualKeyboard::FeatureReports() {
   return reports;
 }
 
+void CVirtualKeyboard::RefuseFeatureReports(int count) {
+  Run([&] { m_toRefuse = count; });
+}
+
+int CVirtualKeyboard::RefusedFeatureReports() {
+  int refused = 0;
+  Run([&] {
+    TakeInCompletions();
+    refused = m_refused;
+  });
+  return refused;
+}
+
 std::vector<std::wstring> CVirtualKeyboard::OpenHandles() {
   std::vector<std::wstring> paths;
   Run([&] {
@@ -297,7 +310,14 @@ void CVirtualKeyboard::OnMessage(Pipe& pipe, DWORD size) {
     const uint16_t reply[4] = {facts.vendorId, facts.productId, facts.usagePage, facts.usage};
     pipe.queried = Write(pipe, reply, sizeof reply);
   } else if (pipe.buffer[0] == kVkbdSetFeature) {
-    m_featureReports.emplace_back(pipe.buffer + 1, pipe.buffer + size);
+    const uint8_t taken = m_toRefuse == 0 ? 1 : 0;
+    if (taken) {
+      m_featureReports.emplace_back(pipe.buffer + 1, pipe.buffer + size);
+    } else {
+      --m_toRefuse;
+      ++m_refused;
+    }
+    Write(pipe, &taken, 1);
   }
 }
 

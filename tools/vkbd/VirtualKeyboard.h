@@ -62,8 +62,12 @@ class CVirtualKeyboard {
   // Sends one input report to every open handle of the key collection;
   // returns how many handles it reached.
   int SendInputReport(const std::vector<uint8_t>& report);
-  // Feature reports received so far, in order.
+  // Feature reports taken so far, in order.
   std::vector<std::vector<uint8_t>> FeatureReports();
+  // The next count feature reports are refused, as by a keyboard that is not
+  // ready yet; how many were refused so far.
+  void RefuseFeatureReports(int count);
+  int RefusedFeatureReports();
   // Paths of the collections the clients hold open, one entry per handle.
   std::vector<std::wstring> OpenHandles();
 
@@ -90,6 +94,8 @@ class CVirtualKeyboard {
   bool m_plugged = false;
   bool m_quit = false;
   std::vector<std::vector<uint8_t>> m_featureReports;
+  int m_toRefuse = 0;
+  int m_refused = 0;
 
   std::mutex m_queueMutex;
   std::deque<std::function<void()>> m_queue;

@@ -4,7 +4,8 @@
 //
 // Client to collection: kQuery, answered with a HidInterfaceFacts record
 // (four little-endian 16-bit words: vendor, product, usage page, usage);
-// kSetFeature followed by the feature report. Collection to client: input
+// kSetFeature followed by the feature report, answered with one byte, 1 when
+// the report was taken and 0 when it was refused. Collection to client: input
 // reports, one message each, once the client has queried.
 // Client to control pipe: kList, answered with the device paths in UTF-16,
 // each ended by '\n'.

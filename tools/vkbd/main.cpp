@@ -7,7 +7,9 @@
 //   key NAME                 press and release a special key: settings, snip,
 //                            lock, mic, fnlock-off, fnlock-on, fan
 //   wait MS                  pause
-//   features                 the feature reports received so far
+//   features                 the feature reports taken so far
+//   refuse N                 refuse the next N feature reports
+//   refused                  how many feature reports were refused so far
 //   handles                  the collections the clients hold open
 //   quit
 // Option --decoys adds interfaces that discovery must pass over.
@@ -74,6 +76,13 @@ std::string Execute(CVirtualKeyboard& keyboard, const std::string& line) {
     for (const auto& report : keyboard.FeatureReports()) out += "feature " + FormatHexBytes(report) + "\n";
     return out + "end";
   }
+  if (command == "refuse") {
+    int count = 0;
+    if (!(fields >> count) || count < 0) return "error: refuse takes a count";
+    keyboard.RefuseFeatureReports(count);
+    return "ok";
+  }
+  if (command == "refused") return std::to_string(keyboard.RefusedFeatureReports());
   if (command == "handles") {
     std::string out;
     for (const auto& path : keyboard.OpenHandles()) out += "handle " + Narrow(path) + "\n";

@@ -32,11 +32,28 @@ const char kReportOff[] = "05 00 00 00 00 00 00 00";
 const DWORD kNotBeforeMs = 9000;
 const DWORD kOpenWaitMs = 40000;
 
+BYTE StoredFnLock() {
+  BYTE state = 0xFF;
+  DWORD size = 1;
+  RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Varnel_Fn", L"IsFnLuck", RRF_RT_REG_BINARY, nullptr,
+               &state, &size);
+  return state;
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition, DWORD waitMs) {
+  for (DWORD waited = 0; !condition() && waited < waitMs; waited += 20) Sleep(20);
+  return condition();
+}
+
 TEST(EndToEnd, StoredStateReachesTheKeyboardAtStartReplugAndResume) {
   StoreFnLock(1);
   CVkbdProcess keyboard;
   ASSERT_TRUE(keyboard.Ready());
   ASSERT_EQ(keyboard.Command("plug"), "ok");
+  // Each time, the keyboard is not ready for the first two tries; the third
+  // brings the state.
+  ASSERT_EQ(keyboard.Command("refuse 2"), "ok");
 
   CStartedProgram utility(0, L"Orvane_Keyboard_Hid_vkbd.exe");
   HWND window = utility.WaitForWindow();
@@ -48,6 +65,7 @@ TEST(EndToEnd, StoredStateReachesTheKeyboardAtStartReplugAndResume) {
   ASSERT_EQ(reports, (Reports{kReportOn}));
 
   // Pulled out and plugged in again: the stored state goes to it again.
+  ASSERT_EQ(keyboard.Command("refuse 2"), "ok");
   ASSERT_EQ(keyboard.Command("unplug"), "ok");
   ASSERT_EQ(keyboard.Command("plug"), "ok");
   reports = keyboard.WaitForFeatureReports(2, kOpenWaitMs);
@@ -61,6 +79,7 @@ TEST(EndToEnd, StoredStateReachesTheKeyboardAtStartReplugAndResume) {
   // A resume brings both resume events; one reopening follows, 10 s after
   // the later, with the state stored by then.
   StoreFnLock(0);
+  ASSERT_EQ(keyboard.Command("refuse 2"), "ok");
   PostMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
   Sleep(2000);
   PostMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
@@ -70,6 +89,18 @@ TEST(EndToEnd, StoredStateReachesTheKeyboardAtStartReplugAndResume) {
   ASSERT_EQ(reports, (Reports{kReportOn, kReportOn, kReportOff}));
   Sleep(3000);
   EXPECT_EQ(keyboard.FeatureReports().size(), 3u) << "one reopening per resume";
+  EXPECT_EQ(keyboard.Command("refused"), "6");
+
+  // A keyboard that refuses every try is left after the third retry, and its
+  // keys work all the same.
+  ASSERT_EQ(keyboard.Command("refuse 1000"), "ok");
+  ASSERT_EQ(keyboard.Command("unplug"), "ok");
+  ASSERT_EQ(keyboard.Command("plug"), "ok");
+  EXPECT_TRUE(WaitFor([&] { return keyboard.Command("refused") == "10"; }, kOpenWaitMs));
+  Sleep(3000);  // longer than the last pause
+  EXPECT_EQ(keyboard.Command("refused"), "10");
+  keyboard.Command("key fnlock-on");
+  EXPECT_TRUE(WaitFor([] { return StoredFnLock() == 1; }, kOpenWaitMs));
 
   // The exit command closes the companion and ends the utility.
   CRecorderWindow companion(L"Orvane_Keyboard");
@@ -77,24 +108,6 @@ TEST(EndToEnd, StoredStateReachesTheKeyboardAtStartReplugAndResume) {
   EXPECT_EQ(utility.WaitForExit(), 0u);
   ASSERT_FALSE(companion.received.empty());
   EXPECT_EQ(companion.received.front().first, static_cast<UINT>(WM_CLOSE));
-}
-
-}  // namespace
-
-namespace {
-
-BYTE StoredFnLock() {
-  BYTE state = 0xFF;
-  DWORD size = 1;
-  RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Varnel_Fn", L"IsFnLuck", RRF_RT_REG_BINARY, nullptr,
-               &state, &size);
-  return state;
-}
-
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD waitMs) {
-  for (DWORD waited = 0; !condition() && waited < waitMs; waited += 20) Sleep(20);
-  return condition();
 }
 
 // The reader's report line ends in a line feed: an empty line follows it.

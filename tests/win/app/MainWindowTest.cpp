@@ -85,6 +85,30 @@ TEST_F(MainWindowTest, ArrivalOfTheKeyboardReopensItOnceAndSendsTheStoredState) 
   EXPECT_EQ(lines[11], "OnDeviceChange Open Usb:1");  // the node change
 }
 
+// Timed on the window's own thread, so the test pumps its messages.
+TEST_F(MainWindowTest, ARefusedFnLockReportIsTriedAgainAfterHalfASecondAndASecond) {
+  keyboard.RefuseFeatureReports(2);
+  keyboard.NotifyWindow(wnd.m_hWnd, true);
+  EXPECT_TRUE(keyboard.FeatureReports().empty());
+  for (int i = 0; i < 100 && keyboard.FeatureReports().empty(); ++i) PumpMessages(50);
+  EXPECT_EQ(keyboard.FeatureReports(), (Reports{{0x05, 0x01, 0, 0, 0, 0, 0, 0}}));
+  EXPECT_EQ(keyboard.RefusedFeatureReports(), 2);
+  Lines lines = log.Messages();
+  EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
+            (Lines{"SendFnLockState refused, retry 1 in 500 ms",
+                   "SendFnLockState refused, retry 2 in 1000 ms"}));
+}
+
+TEST_F(MainWindowTest, AKeyboardThatRefusesEveryFnLockReportIsLeftAfterTheThirdRetry) {
+  keyboard.RefuseFeatureReports(1000);
+  keyboard.NotifyWindow(wnd.m_hWnd, true);
+  for (int i = 0; i < 200 && keyboard.RefusedFeatureReports() < 4; ++i) PumpMessages(50);
+  PumpMessages(3000);  // longer than the last pause
+  EXPECT_EQ(keyboard.RefusedFeatureReports(), 4);
+  EXPECT_EQ(log.Messages().back(), "SendFnLockState refused, left until the next opening");
+  EXPECT_EQ(wnd.m_usbOpen.load(), 1);
+}
+
 TEST_F(MainWindowTest, ArrivalWithoutTheVendorCollectionLeavesTheLinkClosedUntilTheNext) {
   keyboard.Unplug();
   auto collections = CVirtualKeyboard::KeyboardCollections();
