@@ -15,3 +15,15 @@ std::optional<OsdImageChoice> PickOsdImage(uint32_t kind, int32_t micMuted, int3
       return OsdImageChoice{u"", 0};
   }
 }
+
+const char16_t* OsdAnnouncement(int32_t imageId) {
+  switch (imageId) {
+    case kOsdFnLockOff: return u"Fn Lock off";
+    case kOsdFnLockOn: return u"Fn Lock on";
+    case kOsdMicMuted: return u"Microphone muted";
+    case kOsdMicOn: return u"Microphone on";
+    case kOsdFanIntelligence: return u"Fan mode Intelligence";
+    case kOsdFanPerformance: return u"Fan mode Performance";
+    default: return nullptr;
+  }
+}

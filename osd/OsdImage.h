@@ -28,6 +28,10 @@ struct OsdImageChoice {
   int32_t imageId;       // 0 with an empty text
 };
 
+// What an image says, in words for screen readers; null for an id we do not
+// show.
+const char16_t* OsdAnnouncement(int32_t imageId);
+
 // Nothing when the microphone state is unreadable (neither 0 nor 1): then no
 // request is made at all. Kinds other than 1-3 hide the OSD.
 std::optional<OsdImageChoice> PickOsdImage(uint32_t kind, int32_t micMuted, int32_t fnLock,

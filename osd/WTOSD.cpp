@@ -1,5 +1,8 @@
 #include "osd/WTOSD.h"
 
+#include <uiautomationcore.h>
+
+#include "fw/ComPtr.h"
 #include "fw/SystemInfo.h"
 #include "osd/OsdImage.h"
 
@@ -77,6 +80,35 @@ void CWTOSD::Show(int32_t imageId) {
   }
   Place();
   UpdateWindow(m_hBar.Get());
+  Announce();
+}
+
+void CWTOSD::Announce() {
+  const char16_t* words = OsdAnnouncement(m_imageId);
+  if (!words || !m_hBar) return;
+  const wchar_t* text = reinterpret_cast<const wchar_t*>(words);
+  // The name is what the alert is read as; the bar has no caption to show it.
+  SetWindowTextW(m_hBar.Get(), text);
+  NotifyWinEvent(EVENT_SYSTEM_ALERT, m_hBar.Get(), OBJID_CLIENT, CHILDID_SELF);
+
+  // Narrator and others read UI Automation notifications more reliably;
+  // only Windows 10 1709 and later have them.
+  using RaiseNotificationFn = HRESULT(WINAPI*)(IRawElementProviderSimple*, int kind,
+                                                int processing, BSTR text, BSTR activityId);
+  using HostProviderFn = HRESULT(WINAPI*)(HWND, IRawElementProviderSimple**);
+  static HMODULE uia = LoadLibraryW(L"uiautomationcore.dll");
+  if (!uia) return;
+  auto raise = reinterpret_cast<RaiseNotificationFn>(
+      reinterpret_cast<void*>(GetProcAddress(uia, "UiaRaiseNotificationEvent")));
+  auto hostProvider = reinterpret_cast<HostProviderFn>(
+      reinterpret_cast<void*>(GetProcAddress(uia, "UiaHostProviderFromHwnd")));
+  CComPtr<IRawElementProviderSimple> provider;
+  if (!raise || !hostProvider || FAILED(hostProvider(m_hBar.Get(), provider.Put()))) return;
+  const int kActionCompleted = 2;  // NotificationKind_ActionCompleted
+  const int kMostRecent = 3;       // NotificationProcessing_MostRecent: repeats replace
+  CBstr bstrText(SysAllocString(text));
+  CBstr activity(SysAllocString(L"Orvane_Keyboard_OSD"));
+  raise(provider.Get(), kActionCompleted, kMostRecent, bstrText.Get(), activity.Get());
 }
 
 // The layered bar gets its pixels once, here. Without a decodable skin it

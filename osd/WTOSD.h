@@ -3,6 +3,9 @@
 // (200-203) in an opaque 75x75 tool window, or a skin file (204, 205) in a
 // 160x160 layered window with per-pixel alpha that clicks pass through.
 //
+// Each bar also carries its state in words, as its name, and announces them
+// to screen readers without taking the focus.
+//
 // One object per process, made by the controller on its first request and
 // kept to the end; it registers itself in g_osdWindow, through which the
 // bar's window procedure reaches it. Every Show makes a new bar window.
@@ -50,6 +53,8 @@ class CWTOSD {
   void ReadScreenSize();
   void ShowSkin();
   void Paint();
+  // Tells assistive technology what the bar now shows.
+  void Announce();
 };
 
 extern CWTOSD* g_osdWindow;

@@ -37,7 +37,7 @@ target_link_libraries(orvane_actions PUBLIC orvane_fw orvane_settings orvane_log
   ole32 oleaut32 uuid wbemuuid shell32)
 
 add_library(orvane_osd STATIC osd/LoadSkin.cpp osd/osdmain.cpp osd/WTOSD.cpp)
-target_link_libraries(orvane_osd PUBLIC orvane_fw orvane_portable gdiplus)
+target_link_libraries(orvane_osd PUBLIC orvane_fw orvane_portable gdiplus oleaut32)
 
 # CHidApp and the main window, which wires the others to its messages.
 add_library(orvane_app STATIC

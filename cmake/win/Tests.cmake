@@ -134,7 +134,7 @@ add_dependencies(diagnostic_build_tests Orvane_Keyboard_Hid Orvane_Keyboard_Hid_
 orvane_win_test(end_to_end_tests SOURCES tests/win/app/EndToEndTest.cpp
   LIBS orvane_log orvane_actions orvane_osd
   LOCK main_instance c_log vkbd fnlock_registry config_file osd_mutex desktop_input)
-add_dependencies(end_to_end_tests Orvane_Keyboard_Hid_vkbd Orvane_Keyboard_Hid_vkbd_diag
+add_dependencies(end_to_end_tests Orvane_Keyboard_Hid_vkbd Orvane_Keyboard_Hid_vkbd_diag osd_screen_probe
   orvane_vkbd Gaming)
 
 # installer

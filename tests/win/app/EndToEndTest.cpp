@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/win/support/ChildProcess.h"
 #include "tests/win/support/FnLockRegistry.h"
 #include "tests/win/support/KeyHook.h"
 #include "tests/win/support/LogCapture.h"
@@ -264,6 +265,45 @@ TEST(EndToEnd, CompanionCommandsFromAnotherProgram) {
 
   PostMessageW(window, WM_COMMAND, 6002, 0);
   EXPECT_EQ(utility.WaitForExit(), 0u);
+}
+
+// Every state the bar shows is told in words to whoever listens for
+// accessibility events, from outside the program; a request that shows
+// nothing tells nothing.
+std::vector<std::wstring> g_announced;
+
+void CALLBACK OnAlert(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
+  wchar_t name[64] = {};
+  GetWindowTextW(window, name, 64);
+  g_announced.push_back(name);
+}
+
+TEST(EndToEnd, EachOsdStateIsAnnouncedInWordsToAnotherProcess) {
+  CChildProcess osd(L"osd_screen_probe.exe", L"");
+  std::string line;
+  ASSERT_TRUE(osd.ReadLine(line, 20000) && line == "ready");
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, OnAlert,
+                                       osd.Id(), 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  // Under Wine a program learns of a new hook with its next message, so the
+  // first request is one that tells nothing.
+  const std::pair<const char*, const wchar_t*> requests[] = {
+      {"hide", nullptr},                 {"show 1 1", L"Microphone muted"}, {"show 1 0", L"Microphone on"},
+      {"show 1 -1", nullptr},            {"show 2 1", L"Fn Lock on"},
+      {"show 2 0", L"Fn Lock off"},      {"show 3 2", L"Fan mode Intelligence"},
+      {"show 3 3", L"Fan mode Performance"}, {"hide", nullptr},
+  };
+  for (const auto& [command, words] : requests) {
+    g_announced.clear();
+    osd.WriteLine(command);
+    ASSERT_TRUE(osd.ReadLine(line, 20000) && line == "done") << command;
+    PumpMessages(300);
+    EXPECT_EQ(g_announced, words ? std::vector<std::wstring>{words} : std::vector<std::wstring>{})
+        << command;
+  }
+  UnhookWinEvent(hook);
+  osd.WriteLine("quit");
+  EXPECT_EQ(osd.WaitForExit(20000), 0u);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ class CChildProcess {
   CChildProcess& operator=(const CChildProcess&) = delete;
 
   bool Started() const { return m_process.IsValid(); }
+  DWORD Id() const { return GetProcessId(m_process.Get()); }
   void WriteLine(const std::string& line);
   void CloseInput() { m_input.Reset(); }
   // The next whole line of output, without its line end; false when none
