@@ -288,10 +288,15 @@ TEST(EndToEnd, EachOsdStateIsAnnouncedInWordsToAnotherProcess) {
   // Under Wine a program learns of a new hook with its next message, so the
   // first request is one that tells nothing.
   const std::pair<const char*, const wchar_t*> requests[] = {
-      {"hide", nullptr},                 {"show 1 1", L"Microphone muted"}, {"show 1 0", L"Microphone on"},
-      {"show 1 -1", nullptr},            {"show 2 1", L"Fn Lock on"},
-      {"show 2 0", L"Fn Lock off"},      {"show 3 2", L"Fan mode Intelligence"},
-      {"show 3 3", L"Fan mode Performance"}, {"hide", nullptr},
+      {"hide", nullptr},
+      {"show 1 1", L"Microphone muted"},
+      {"show 1 0", L"Microphone on"},
+      {"show 1 -1", nullptr},
+      {"show 2 1", L"Fn Lock on"},
+      {"show 2 0", L"Fn Lock off"},
+      {"show 3 2", L"Fan mode Intelligence"},
+      {"show 3 3", L"Fan mode Performance"},
+      {"hide", nullptr},
   };
   for (const auto& [command, words] : requests) {
     g_announced.clear();
