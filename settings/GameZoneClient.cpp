@@ -22,6 +22,7 @@ enum class Sink { kStdoutAndLog, kStdoutOnly };
 
 // One trace message, written as it is (no line feed added) to standard
 // output and then, as one line, to the log.
+void TraceV(Sink sink, const char* format, va_list args) __attribute__((format(printf, 2, 0)));
 void TraceV(Sink sink, const char* format, va_list args) {
   char message[1024];
   if (std::vsnprintf(message, sizeof message, format, args) < 0) return;
