@@ -1,11 +1,14 @@
 # make test: installs what is missing, builds for Linux and for 32-bit and
-# 64-bit Windows, and runs every test tier (native, fuzzers briefly, then
-# Windows under Wine and Xvfb for each build this machine can run).
+# 64-bit Windows (with gcc, and with clang for a second compiler's
+# warnings), and runs every test tier (native, fuzzers briefly, then
+# Windows under Wine and Xvfb for each gcc build this machine can run).
 # Warnings are errors in every build made here.
 MAKEFLAGS += --no-print-directory
 HOST_BUILD := build/host
 WIN_BUILD := build/win
 WIN64_BUILD := build/win64
+WIN_CLANG_BUILD := build/win-clang
+WIN64_CLANG_BUILD := build/win64-clang
 FUZZ_BUILD := build/fuzz
 CONFIGURE := cmake --no-warn-unused-cli -DORVANE_WERROR=ON
 JOBS := $(shell nproc)
@@ -28,6 +31,12 @@ build: setup
 	  -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(WIN64_BUILD) -j $(JOBS)
 	rm -rf $(WIN_BUILD)/dist/x64 && cp -r $(WIN64_BUILD)/dist $(WIN_BUILD)/dist/x64
+	$(CONFIGURE) -S . -B $(WIN_CLANG_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/clang-mingw-i686.cmake \
+	  -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(WIN_CLANG_BUILD) -j $(JOBS)
+	$(CONFIGURE) -S . -B $(WIN64_CLANG_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/clang-mingw-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(WIN64_CLANG_BUILD) -j $(JOBS)
 	CC=clang CXX=clang++ $(CONFIGURE) -S . -B $(FUZZ_BUILD) -DORVANE_FUZZ=ON >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
