@@ -1,11 +1,16 @@
 # make test: installs what is missing, builds for Linux and for 32-bit and
-# 64-bit Windows, and runs every test tier (native, fuzzers briefly, then
-# Windows under Wine and Xvfb for each build this machine can run).
+# 64-bit Windows (with gcc, and with clang for a second compiler's
+# warnings), and runs every test tier (native, fuzzers briefly, then
+# Windows under Wine and Xvfb for each gcc build this machine can run).
+# Warnings are errors in every build made here.
 MAKEFLAGS += --no-print-directory
 HOST_BUILD := build/host
 WIN_BUILD := build/win
 WIN64_BUILD := build/win64
+WIN_CLANG_BUILD := build/win-clang
+WIN64_CLANG_BUILD := build/win64-clang
 FUZZ_BUILD := build/fuzz
+CONFIGURE := cmake --no-warn-unused-cli -DORVANE_WERROR=ON
 JOBS := $(shell nproc)
 # The Windows build that bench and demo run: the 32-bit product where this
 # machine runs 32-bit programs, else the 64-bit build.
@@ -17,16 +22,22 @@ setup:
 	@scripts/setup.sh
 
 build: setup
-	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	$(CONFIGURE) -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	cmake --build $(HOST_BUILD) -j $(JOBS)
-	cmake -S . -B $(WIN_BUILD) --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	$(CONFIGURE) -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 	  -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(WIN_BUILD) -j $(JOBS)
-	cmake -S . -B $(WIN64_BUILD) --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+	$(CONFIGURE) -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(WIN64_BUILD) -j $(JOBS)
 	rm -rf $(WIN_BUILD)/dist/x64 && cp -r $(WIN64_BUILD)/dist $(WIN_BUILD)/dist/x64
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DORVANE_FUZZ=ON >/dev/null
+	$(CONFIGURE) -S . -B $(WIN_CLANG_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/clang-mingw-i686.cmake \
+	  -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(WIN_CLANG_BUILD) -j $(JOBS)
+	$(CONFIGURE) -S . -B $(WIN64_CLANG_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/clang-mingw-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(WIN64_CLANG_BUILD) -j $(JOBS)
+	CC=clang CXX=clang++ $(CONFIGURE) -S . -B $(FUZZ_BUILD) -DORVANE_FUZZ=ON >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 # The installers, one per Windows build, side by side.

@@ -56,6 +56,8 @@ struct FileCloser {
 // of the line does, not through the runtime's "C" locale, which knows no
 // character beyond ASCII; and a conversion that cannot be rendered costs
 // only itself, not the line. Cut at 1023 characters, as the buffer was.
+std::string FormatMessageText(const char* format, va_list args)
+    __attribute__((format(printf, 1, 0)));
 std::string FormatMessageText(const char* format, va_list args) {
   std::string text;
   for (const char* p = format; *p;) {
@@ -73,6 +75,9 @@ std::string FormatMessageText(const char* format, va_list args) {
     std::string spec(start, ++p);
     char piece[1024];
     int length = -1;
+#pragma GCC diagnostic push
+// Each spec is one conversion cut from the format, which LogWrite's callers have checked.
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
     switch (spec.back()) {
       case '%':
         text += '%';
@@ -101,6 +106,7 @@ std::string FormatMessageText(const char* format, va_list args) {
         text += spec;  // not a conversion we know: it takes no argument
         continue;
     }
+#pragma GCC diagnostic pop
     if (length > 0) text.append(piece, std::min<size_t>(length, sizeof piece - 1));
   }
   if (text.size() > 1023) text.resize(1023);

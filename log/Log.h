@@ -7,7 +7,9 @@
 extern int g_bLogEnabled;
 
 // printf-style; "%S" takes a wide string. Never fails towards the caller.
-void LogWrite(const char* format, ...);
+// The printf archetype is the one that gcc and clang both check for mingw
+// targets, and both take "%S" there as a wchar_t*.
+void LogWrite(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Stamps text and appends it as a line; mode 1 starts the file afresh.
 void LogAppendLine(const wchar_t* text, int mode);

@@ -7,6 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 packages=(
   cmake make g++ googletest python3 clang libclang-rt-14-dev
+  lld  # clang's Windows builds link with it
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine64 xvfb xauth

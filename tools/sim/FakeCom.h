@@ -68,8 +68,9 @@ class CFakeComObject : public Interfaces... {
     if (iid == __uuidof(IUnknown)) {
       *object = static_cast<IUnknown*>(static_cast<First*>(this));
     } else {
-      ((iid == __uuidof(Interfaces) ? (*object = static_cast<Interfaces*>(this), true) : false) ||
-       ...);
+      // Folded for the pointer it sets; its value is not needed.
+      (void)((iid == __uuidof(Interfaces) ? (*object = static_cast<Interfaces*>(this), true) : false) ||
+             ...);
     }
     if (!*object) return E_NOINTERFACE;
     AddRef();

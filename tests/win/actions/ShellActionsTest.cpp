@@ -35,43 +35,43 @@ struct CFakeShell {
   STARTUPINFOW startup = {};
 
   ShellCalls Calls() {
-    ShellCalls calls;
-    calls.getNtVersion = [this](DWORD* major, DWORD* minor, DWORD* build) {
+    ShellCalls hooks;
+    hooks.getNtVersion = [this](DWORD* majorOut, DWORD* minorOut, DWORD* build) {
       ++versionQueries;
-      *major = this->major;
-      *minor = this->minor;
+      *majorOut = this->major;
+      *minorOut = this->minor;
       *build = 0xF0000000 | 19045;
     };
-    calls.isWow64 = [this] {
+    hooks.isWow64 = [this] {
       ++wow64Queries;
       return wow64;
     };
-    calls.shellExecute = [this](HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+    hooks.shellExecute = [this](HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
                                 LPCWSTR directory, INT show) {
       this->calls.push_back(L"ShellExecuteW " + Text(owner) + L" " + Text(verb) + L" " +
                             Text(file) + L" " + Text(parameters) + L" " + Text(directory) +
                             L" " + std::to_wstring(show));
       return reinterpret_cast<HINSTANCE>(42);
     };
-    calls.createProcess = [this](LPCWSTR application, LPWSTR commandLine,
+    hooks.createProcess = [this](LPCWSTR application, LPWSTR commandLine,
                                  LPSECURITY_ATTRIBUTES process, LPSECURITY_ATTRIBUTES thread,
                                  BOOL inherit, DWORD flags, LPVOID environment,
-                                 LPCWSTR directory, LPSTARTUPINFOW startup,
+                                 LPCWSTR directory, LPSTARTUPINFOW startupInfo,
                                  LPPROCESS_INFORMATION) {
       this->calls.push_back(L"CreateProcessW " + Text(application) + L" [" +
                             (commandLine ? commandLine : L"null") + L"] " + Text(process) +
                             L" " + Text(thread) + L" " + std::to_wstring(inherit) + L" " +
                             std::to_wstring(flags) + L" " + Text(environment) + L" " +
                             Text(directory));
-      this->startup = *startup;
+      this->startup = *startupInfo;
       SetLastError(ERROR_FILE_NOT_FOUND);
       return FALSE;
     };
-    calls.lockWorkStation = [this] {
+    hooks.lockWorkStation = [this] {
       this->calls.push_back(L"LockWorkStation");
       return TRUE;
     };
-    return calls;
+    return hooks;
   }
 
   static std::wstring Text(const wchar_t* text) { return text ? text : L"null"; }

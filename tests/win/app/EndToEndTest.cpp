@@ -179,8 +179,8 @@ TEST(EndToEnd, EachKeyActsAndTheLogTellsTheWholeSession) {
   EXPECT_EQ(utility.WaitForExit(), 0u);
   std::filesystem::remove(std::filesystem::path(BesideTests(L"config")));
 
-  std::vector<std::string> lines = log.Messages(), session, reader;
-  for (const std::string& line : lines) (IsReaderLine(line) ? reader : session).push_back(line);
+  std::vector<std::string> messages = log.Messages(), session, reader;
+  for (const std::string& line : messages) (IsReaderLine(line) ? reader : session).push_back(line);
 
   const std::string accepted = "User Same Open User\\((.*)\\) Now User\\(\\1\\)";
   const std::string check = "CheckDeviceVPID DBT_DEVTYP_DEVICEINTERFACE Usb:\\\\\\\\\\?\\\\HID#VID_17EF&PID_6100&MI_0[01]&COL0[12]#.*";

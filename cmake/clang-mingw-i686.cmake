@@ -1,0 +1,4 @@
+# The 32-bit Windows build with clang: a second compiler's warnings.
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(MINGW_TRIPLE i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/clang-mingw.cmake)
