@@ -22,6 +22,7 @@ FUZZ_SECONDS = int(os.environ.get("BENCH_FUZZ_SECONDS", "60"))
 CYCLES = int(os.environ.get("BENCH_CYCLES", "1000"))
 FULL_RATE_REPORTS = int(os.environ.get("BENCH_FULL_RATE_REPORTS", "10000"))
 VISIBLE_SAMPLES = int(os.environ.get("BENCH_VISIBLE_SAMPLES", "200"))
+PRESSES = int(os.environ.get("BENCH_PRESSES", "1000"))
 
 
 def run_figures(program, *args, timeout=3600):
@@ -172,15 +173,16 @@ def write_table(results):
         rows.append(f"| {figure} | {measured} | {baseline} | {ratio_text} | {goal} | {met} |")
 
     p50, p99 = lat["report_to_post"]
-    b50, b99 = lat["pipe_round_trip"]
-    row("key latency, report to 0x500 posted (p50 / p99)", f"{p50:.0f} / {p99:.0f} us",
-        f"pipe round trip {b50:.0f} / {b99:.0f} us", ratio(p99, b99), "p99 <= 2000 us",
-        "yes" if p99 <= 2000 else "no")
+    b50, b99 = lat["minimal_reader"]
+    row(f"key latency, report to 0x500 posted (p50 / p99, {PRESSES} presses)",
+        f"{p50:.0f} / {p99:.0f} us", f"minimal reader {b50:.0f} / {b99:.0f} us", ratio(p99, b99),
+        "p99 <= 1.25 x minimal and <= 2000 us",
+        "yes" if p99 <= 1.25 * b99 and p99 <= 2000 else "no")
     if "report_to_visible" in lat:
         v50, v99 = lat["report_to_visible"]
-        row(f"key latency, report to OSD bar visible (p50 / p99, {VISIBLE_SAMPLES} presses)", f"{v50:.0f} / {v99:.0f} us",
-            f"pipe round trip {b50:.0f} / {b99:.0f} us", ratio(v99, b99), "p99 <= 16000 us",
-            "yes" if v99 <= 16000 else "no")
+        row(f"key latency, report to OSD bar visible (p50 / p99, {VISIBLE_SAMPLES} presses)",
+            f"{v50:.0f} / {v99:.0f} us", f"minimal reader {b50:.0f} / {b99:.0f} us",
+            ratio(v99, b99), "p99 <= 16000 us", "yes" if v99 <= 16000 else "no")
     for name, label in (("idle_utility", "keyboard attached"), ("idle_no_keyboard", "no keyboard")):
         cpu, switches, busiest = results[name]
         mcpu, mswitches, _ = results["idle_minimal"]
@@ -247,7 +249,7 @@ def main():
     print(f"bench: the {ARCH_NAMES[os.environ['ORVANE_ARCH']]} build, {os.path.relpath(WIN, REPO)}",
           flush=True)
     print("bench: key latency", flush=True)
-    results["latency"] = run_figures("latency_bench.exe", 200, VISIBLE_SAMPLES)
+    results["latency"] = run_figures("latency_bench.exe", PRESSES, VISIBLE_SAMPLES)
     print("bench: start-up and memory", flush=True)
     results["process"] = run_figures("process_bench.exe", EVENTS)
     print("bench: idle cost", flush=True)
