@@ -53,7 +53,8 @@ test: dist
 # Measures speed, idle cost and memory against baselines, runs the fuzzers
 # longer, and writes docs/benchmarks.md.
 bench: build
-	scripts/with-display python3 scripts/bench.py
+	rm -rf build/bench-screen && mkdir -p build/bench-screen
+	XVFB_FBDIR=$(CURDIR)/build/bench-screen scripts/with-display python3 scripts/bench.py
 
 # Plays a session with the simulation build and the virtual keyboard; the log,
 # the feature reports and the OSD screenshots go to build/demo/. A Wine prefix

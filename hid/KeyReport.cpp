@@ -32,9 +32,9 @@ const char* HotkeyEventName(uint32_t code) {
   }
 }
 
-std::string FormatReportLine(int32_t readLength, const uint8_t* report, uint32_t handleValue) {
-  char line[96];
-  std::snprintf(line, sizeof line, "%d: %02x %02x %02x %02x %02x %02x %02x %02x(%X)\n",
+ReportLine FormatReportLine(int32_t readLength, const uint8_t* report, uint32_t handleValue) {
+  ReportLine line;
+  std::snprintf(line.text, sizeof line.text, "%d: %02x %02x %02x %02x %02x %02x %02x %02x(%X)\n",
                 readLength, report[0], report[1], report[2], report[3], report[4], report[5],
                 report[6], report[7], handleValue);
   return line;
@@ -49,10 +49,11 @@ bool CKeyRepeatFilter::bPass(uint32_t code, uint32_t now) {
 
 void ProcessKeyReport(const uint8_t* readBuffer, int32_t readLength, uint32_t handleValue,
                       uint32_t now, CKeyRepeatFilter& filter, IKeyReportSink& sink) {
-  uint8_t copy[kReadBufferSize] = {};
-  std::memcpy(copy, readBuffer, std::clamp(readLength, 0, kReadBufferSize));
+  // The line shows eight bytes and decoding reads four: nothing more is copied.
+  uint8_t copy[8] = {};
+  std::memcpy(copy, readBuffer, std::clamp(readLength, 0, static_cast<int32_t>(sizeof copy)));
 
-  sink.OnReportLine(FormatReportLine(readLength, copy, handleValue));
+  sink.OnReportLine(FormatReportLine(readLength, copy, handleValue).text);
 
   std::optional<HotkeyEvent> event = DecodeKeyReport(copy);
   if (!event) return;

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 
 // Event codes carried in wParam of the key-event message (0x500).
 enum HotkeyEvent : uint32_t {
@@ -30,8 +29,13 @@ std::optional<HotkeyEvent> DecodeKeyReport(const uint8_t* report);
 const char* HotkeyEventName(uint32_t code);
 
 // "128: 02 00 10 00 00 00 00 00(1A4)\n": the read length asked for, the first
-// eight bytes and the handle value the report was read through.
-std::string FormatReportLine(int32_t readLength, const uint8_t* report, uint32_t handleValue);
+// eight bytes and the handle value the report was read through. A fixed
+// buffer, so that the reader's pass allocates nothing: the longest line,
+// "-2147483648: ... (FFFFFFFF)\n", takes 47 characters.
+struct ReportLine {
+  char text[48];
+};
+ReportLine FormatReportLine(int32_t readLength, const uint8_t* report, uint32_t handleValue);
 
 // Drops a code equal to the last posted one that comes less than 100 ms
 // after that post. Only posting moves the tick, so quick repeats do not
@@ -51,13 +55,14 @@ class CKeyRepeatFilter {
 class IKeyReportSink {
  public:
   virtual ~IKeyReportSink() = default;
-  virtual void OnReportLine(const std::string& line) = 0;
+  virtual void OnReportLine(const char* line) = 0;
   virtual void OnEvent(HotkeyEvent event) = 0;
   virtual void OnPost(HotkeyEvent event) = 0;
-  virtual void OnLog(const std::string& message) = 0;
+  virtual void OnLog(const char* message) = 0;
 };
 
-// One completed read: copies readLength bytes of readBuffer (at most 1000,
-// the rest zero), writes the report line, decodes, filters and posts.
+// One completed read: copies what it looks at of readBuffer, the first eight
+// bytes or readLength if fewer (the rest zero), writes the report line,
+// decodes, filters and posts.
 void ProcessKeyReport(const uint8_t* readBuffer, int32_t readLength, uint32_t handleValue,
                       uint32_t now, CKeyRepeatFilter& filter, IKeyReportSink& sink);

@@ -1,5 +1,5 @@
 // The input-report reader and its start.
-#include <string>
+#include <iterator>
 
 #include "hid/HidDevice.h"
 #include "log/Log.h"
@@ -12,16 +12,21 @@ class CReaderSink : public IKeyReportSink {
  public:
   explicit CReaderSink(HWND notifyWindow) : m_notifyWindow(notifyWindow) {}
 
-  void OnReportLine(const std::string& line) override {
-    std::wstring wide(line.begin(), line.end());  // hex digits only
-    OutputDebugStringW(wide.c_str());
-    LogWrite("%S", wide.c_str());
+  void OnReportLine(const char* line) override {
+    // Hex digits only: each character widens as it is. On the stack, as the
+    // pass allocates nothing.
+    wchar_t wide[std::size(ReportLine{}.text)];
+    size_t i = 0;
+    for (; line[i] && i + 1 < std::size(wide); ++i) wide[i] = static_cast<unsigned char>(line[i]);
+    wide[i] = L'\0';
+    OutputDebugStringW(wide);
+    LogWrite("%S", wide);
   }
   void OnEvent(HotkeyEvent) override {}
   void OnPost(HotkeyEvent event) override {
     PostMessageW(m_notifyWindow, kKeyEventMessage, event, 0);
   }
-  void OnLog(const std::string& message) override { LogWrite("%s", message.c_str()); }
+  void OnLog(const char* message) override { LogWrite("%s", message); }
 
  private:
   HWND m_notifyWindow;

@@ -20,8 +20,9 @@ IDLE_SECONDS = int(os.environ.get("BENCH_IDLE_SECONDS", "60"))
 EVENTS = int(os.environ.get("BENCH_EVENTS", "10000"))
 FUZZ_SECONDS = int(os.environ.get("BENCH_FUZZ_SECONDS", "60"))
 CYCLES = int(os.environ.get("BENCH_CYCLES", "1000"))
-FULL_RATE_REPORTS = int(os.environ.get("BENCH_FULL_RATE_REPORTS", "10000"))
+FULL_RATE_REPORTS = int(os.environ.get("BENCH_FULL_RATE_REPORTS", "5000"))
 VISIBLE_SAMPLES = int(os.environ.get("BENCH_VISIBLE_SAMPLES", "200"))
+PRESSES = int(os.environ.get("BENCH_PRESSES", "1000"))
 
 
 def run_figures(program, *args, timeout=3600):
@@ -155,6 +156,88 @@ def long_fuzz(results):
         results["fuzz_" + fuzzer] = (run.returncode, int(runs[-1]) if runs else 0)
 
 
+# What the utility has at rest beyond the minimal program, each added to the
+# minimal program alone (tests/bench/MinimalWindow.cpp) and measured there.
+MEMORY_ITEMS = (
+    ("minimal_ended_thread", "a thread that has ended: the start-up worker (Wine keeps the "
+     "stack of the last thread that ended until another one ends)", "threads:1"),
+    ("minimal_waiting_thread", "a thread that waits: the reader", "waiting:1"),
+    ("minimal_device_notification", "the window registered for HID interface notifications "
+     "(Wine serves it with a thread of its own)", "notify"),
+    ("minimal_second_window", "a second hidden window: the OSD controller's", "window"),
+    ("minimal_libraries", "the libraries the utility imports that the minimal program does not "
+     "(advapi32, gdi32, gdiplus, ole32, oleaut32, shell32, wtsapi32)", "load:NAME ..."),
+    ("minimal_com", "COM initialised (not at rest: the microphone key starts it, in the growth "
+     "over the first 30 key events)", "com"),
+    ("minimal_as_utility", "all that the utility has at rest of the above, together",
+     "threads:1 waiting:1 window notify load:NAME ..."),
+)
+
+
+CHANGES = """
+## What was changed, and what it bought
+
+- **No heap allocation per report on the reader's pass.** The report line
+  is made in a fixed 48-byte buffer and widened on the stack for the
+  debugger output, and only the eight bytes the line shows are copied (not a
+  zeroed 1000-byte copy). Before, each report cost two allocations (a
+  `std::string` and a `std::wstring`: hid_link_tests' allocation check
+  counted 100 for 50 reports); now none, which that check holds. The lines
+  logged and sent to the debugger are the same. On latency it is within the
+  noise: report to 0x500 p50 over the minimal reader's went from 1.20x (1158
+  against 967 us) to 1.06x (838 against 794 us), one run each of 1000 presses
+  on this machine while it was busy.
+- **Executables linked with their sections page-aligned in the file.** Wine
+  maps such an image from the file; before, it read every section into
+  private memory. Private bytes at rest: the utility 7620 -> 7276 KB
+  (-344 KB), the minimal program 3872 -> 3740 KB (-132 KB); the files grow
+  (the utility 340 -> 376 KB). Windows maps either kind.
+- **Not changed: loading libraries on first use.** The seven libraries the
+  utility imports beyond the minimal program's add some 150 KB together (the
+  table above), but wtsapi32 alone, which it needs at start (who sits at the
+  console), adds 148 KB: they share what they load (single samples of the
+  minimal program: gdiplus +128, oleaut32 +68, shell32 +56, ole32 +48,
+  wtsapi32 +148 KB alone). Loading gdiplus, shell32, ole32 and oleaut32 on
+  first use would buy less than the noise.
+- **Missed: private bytes within 1.5x of the minimal program.** Under this
+  Wine, each thread's region has some 970 KB resident however small its
+  stack reservation (64 KB or 2 MB: the region shrinks from 3064 to 2040 KB,
+  the resident part stays), and the region of the last thread that ended
+  stays until another one ends. The utility at rest has three such regions
+  beyond the minimal program: the reader's, the start-up worker's (ended)
+  and that of the thread Wine runs for the HID interface notifications. The
+  design keeps the first two, and the notifications are how the keyboard's
+  arrival and removal are heard. Together they are some 3 MB of the
+  difference (the table above). Windows commits a thread's stack as it is
+  used and frees an ended thread's stack, so this part is Wine's; under
+  Wine, meeting the goal would take a Wine that does not make a thread's
+  whole region resident, or fewer threads than the design has.
+"""
+
+
+def memory_section(proc):
+    pm = proc["minimal_private_kb"][0]
+    lines = [f"| the minimal program | - | {pm:.0f} KB | - |"]
+    for key, label, words in MEMORY_ITEMS:
+        kb = proc[key + "_private_kb"][0]
+        lines.append(f"| {label} | `{words}` | {kb:.0f} KB | {kb - pm:+.0f} KB |")
+    ps = proc["utility_start_private_kb"][0]
+    together = proc["minimal_as_utility_private_kb"][0]
+    lines.append(f"| the utility after start | - | {ps:.0f} KB | {ps - pm:+.0f} KB, of which "
+                 f"{ps - together:+.0f} KB beyond all the items together: its own code and data |")
+    return """
+## Private bytes at rest, item by item
+
+Each thing the utility has at rest that the minimal program lacks, added to
+the minimal program alone (the words on its command line) and measured the
+same way, in this run (single items: the middle of three samples; they vary
+by some 100 KB, so items under that are within the noise).
+
+| item | minimal program with | private bytes | beyond the minimal program |
+|---|---|---|---|
+""" + "\n".join(lines) + "\n"
+
+
 def ratio(value, baseline):
     return f"{value / baseline:.2f}" if baseline else "n/a"
 
@@ -172,14 +255,23 @@ def write_table(results):
         rows.append(f"| {figure} | {measured} | {baseline} | {ratio_text} | {goal} | {met} |")
 
     p50, p99 = lat["report_to_post"]
-    b50, b99 = lat["pipe_round_trip"]
-    row("key latency, report to 0x500 posted (p50 / p99)", f"{p50:.0f} / {p99:.0f} us",
-        f"pipe round trip {b50:.0f} / {b99:.0f} us", ratio(p99, b99), "p99 <= 2000 us",
-        "yes" if p99 <= 2000 else "no")
-    if "report_to_visible" in lat:
+    b50, b99 = lat["minimal_reader"]
+    row(f"key latency, report to 0x500 posted (p50 / p99, {PRESSES} presses)",
+        f"{p50:.0f} / {p99:.0f} us", f"minimal reader {b50:.0f} / {b99:.0f} us", ratio(p99, b99),
+        "p99 <= 1.25 x minimal and <= 2000 us",
+        "yes" if p99 <= 1.25 * b99 and p99 <= 2000 else "no")
+    if "report_to_pixels" in lat:
+        v50, v99 = lat["report_to_pixels"]
+        m50, m99 = lat["minimal_to_pixels"]
+        row(f"key latency, report to the OSD bar's pixels on the X screen (p50 / p99, "
+            f"{VISIBLE_SAMPLES} presses)", f"{v50:.0f} / {v99:.0f} us",
+            f"minimal reader showing a ready window {m50:.0f} / {m99:.0f} us", ratio(v99, m99),
+            "p99 <= 16000 us", "yes" if v99 <= 16000 else "no")
+    else:
         v50, v99 = lat["report_to_visible"]
-        row(f"key latency, report to OSD bar visible (p50 / p99, {VISIBLE_SAMPLES} presses)", f"{v50:.0f} / {v99:.0f} us",
-            f"pipe round trip {b50:.0f} / {b99:.0f} us", ratio(v99, b99), "p99 <= 16000 us",
+        row(f"key latency, report to OSD bar window visible (p50 / p99, {VISIBLE_SAMPLES} presses;"
+            " no frame buffer file, so not its pixels)", f"{v50:.0f} / {v99:.0f} us",
+            f"minimal reader {b50:.0f} / {b99:.0f} us", ratio(v99, b99), "p99 <= 16000 us",
             "yes" if v99 <= 16000 else "no")
     for name, label in (("idle_utility", "keyboard attached"), ("idle_no_keyboard", "no keyboard")):
         cpu, switches, busiest = results[name]
@@ -235,7 +327,7 @@ noisy: compare ratios, not absolute values.
 
 | figure | measured | baseline | ratio | goal | met |
 |---|---|---|---|---|---|
-""" + "\n".join(rows) + "\n"
+""" + "\n".join(rows) + "\n" + memory_section(proc) + CHANGES
     os.makedirs(os.path.join(REPO, "docs"), exist_ok=True)
     with open(os.path.join(REPO, "docs", "benchmarks.md"), "w") as out:
         out.write(text)
@@ -247,7 +339,10 @@ def main():
     print(f"bench: the {ARCH_NAMES[os.environ['ORVANE_ARCH']]} build, {os.path.relpath(WIN, REPO)}",
           flush=True)
     print("bench: key latency", flush=True)
-    results["latency"] = run_figures("latency_bench.exe", 200, VISIBLE_SAMPLES)
+    screen = os.path.join(os.environ.get("XVFB_FBDIR", ""), "Xvfb_screen0")
+    # Through Wine's drive Z:, the Linux root.
+    screen_arg = ["Z:" + screen.replace("/", "\\")] if os.path.isfile(screen) else []
+    results["latency"] = run_figures("latency_bench.exe", PRESSES, VISIBLE_SAMPLES, *screen_arg)
     print("bench: start-up and memory", flush=True)
     results["process"] = run_figures("process_bench.exe", EVENTS)
     print("bench: idle cost", flush=True)

@@ -63,6 +63,27 @@ double StartupMs(const wchar_t* program, const wchar_t* title, int runs) {
   return times[times.size() / 2];
 }
 
+// The minimal program, with words that add what the utility does (see
+// MinimalWindow.cpp), sampled once it has waited for messages a while.
+Counters SampleMinimal(const wchar_t* words) {
+  CStartedProgram minimal(0, L"minimal_window.exe", words);
+  HWND window = nullptr;
+  while (!(window = FindWindowW(nullptr, L"Orvane_Minimal"))) Sleep(10);
+  Sleep(2000);
+  Counters counters = Sample(minimal.Id());
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  minimal.WaitForExit();
+  return counters;
+}
+
+// Single samples of the minimal program vary by some 100 KB: the middle of three.
+SIZE_T MedianPrivateBytes(const wchar_t* words) {
+  std::vector<SIZE_T> samples;
+  for (int i = 0; i < 3; ++i) samples.push_back(SampleMinimal(words).privateBytes);
+  std::sort(samples.begin(), samples.end());
+  return samples[1];
+}
+
 // Waits until the process has used no CPU for a while: it has worked off
 // what was queued for it.
 void WaitUntilIdle(DWORD processId) {
@@ -88,14 +109,29 @@ int main(int argc, char** argv) {
   std::printf("startup_utility_ms %.0f\n",
               StartupMs(L"Orvane_Keyboard_Hid_vkbd.exe", L"Orvane_Keyboard_Hid", 5));
 
-  {
-    CStartedProgram minimal(0, L"minimal_window.exe");
-    HWND window = nullptr;
-    while (!(window = FindWindowW(nullptr, L"Orvane_Minimal"))) Sleep(10);
-    Sleep(2000);
-    Print("minimal", Sample(minimal.Id()));
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    minimal.WaitForExit();
+  Counters minimal = SampleMinimal(L"");
+  minimal.privateBytes = MedianPrivateBytes(L"");
+  Print("minimal", minimal);
+  // What the utility adds to the minimal program at start, one item at a
+  // time and all together; the rest of the difference is its own code and data.
+  const wchar_t kLibraries[] =
+      L"load:advapi32.dll load:gdi32.dll load:gdiplus.dll load:ole32.dll load:oleaut32.dll "
+      L"load:shell32.dll load:wtsapi32.dll";
+  const struct {
+    const char* name;
+    std::wstring words;
+  } kItems[] = {
+      {"minimal_ended_thread", L"threads:1"},
+      {"minimal_waiting_thread", L"waiting:1"},
+      {"minimal_second_window", L"window"},
+      {"minimal_device_notification", L"notify"},
+      {"minimal_libraries", kLibraries},
+      {"minimal_com", L"com"},
+      {"minimal_as_utility", std::wstring(L"threads:1 waiting:1 window notify ") + kLibraries},
+  };
+  for (const auto& item : kItems) {
+    std::printf("%s_private_kb %lu\n", item.name,
+                static_cast<unsigned long>(MedianPrivateBytes(item.words.c_str()) / 1024));
   }
 
   CVkbdProcess keyboard;

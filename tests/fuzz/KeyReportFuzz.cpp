@@ -13,12 +13,13 @@ namespace {
 
 class CCheckingSink : public IKeyReportSink {
  public:
-  void OnReportLine(const std::string& line) override {
-    if (line.empty() || line.back() != '\n') std::abort();
+  void OnReportLine(const char* line) override {
+    size_t length = std::strlen(line);
+    if (length == 0 || line[length - 1] != '\n') std::abort();
   }
   void OnEvent(HotkeyEvent) override {}
   void OnPost(HotkeyEvent event) override { posted = event; }
-  void OnLog(const std::string&) override {}
+  void OnLog(const char*) override {}
   std::optional<uint32_t> posted;
 };
 

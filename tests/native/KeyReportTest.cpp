@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -49,9 +50,11 @@ TEST(DecodeKeyReport, OnlyDocumentedPatternsOfAllByteTwoValues) {
 
 TEST(FormatReportLine, PrintsReadLengthEightBytesAndHandleInUpperHex) {
   const uint8_t report[8] = {0x02, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00};
-  EXPECT_EQ(FormatReportLine(128, report, 0x1A4), "128: 02 00 01 00 00 00 00 00(1A4)\n");
+  EXPECT_STREQ(FormatReportLine(128, report, 0x1A4).text, "128: 02 00 01 00 00 00 00 00(1A4)\n");
   const uint8_t other[8] = {0xAB, 0xCD, 0xEF, 0x10, 0x0A, 0xFF, 0x01, 0x7F};
-  EXPECT_EQ(FormatReportLine(8, other, 0xDEADBEEF), "8: ab cd ef 10 0a ff 01 7f(DEADBEEF)\n");
+  EXPECT_STREQ(FormatReportLine(8, other, 0xDEADBEEF).text, "8: ab cd ef 10 0a ff 01 7f(DEADBEEF)\n");
+  EXPECT_STREQ(FormatReportLine(INT32_MIN, other, 0xFFFFFFFF).text,  // the longest line, whole
+               "-2147483648: ab cd ef 10 0a ff 01 7f(FFFFFFFF)\n");
 }
 
 TEST(RepeatFilter, SameCodeWithinTheWindowIsDroppedAndDoesNotMoveTheTick) {
@@ -95,10 +98,10 @@ TEST(RepeatFilter, FirstEventPassesEvenAtTickZeroAndAcrossTheWrap) {
 // Records what ProcessKeyReport hands on, in order.
 class CRecordingSink : public IKeyReportSink {
  public:
-  void OnReportLine(const std::string& line) override { calls.push_back("line " + line); }
+  void OnReportLine(const char* line) override { calls.push_back(std::string("line ") + line); }
   void OnEvent(HotkeyEvent e) override { calls.push_back("event " + std::to_string(e)); }
   void OnPost(HotkeyEvent e) override { calls.push_back("post " + std::to_string(e)); }
-  void OnLog(const std::string& message) override { calls.push_back("log " + message); }
+  void OnLog(const char* message) override { calls.push_back(std::string("log ") + message); }
   std::vector<std::string> calls;
 };
 

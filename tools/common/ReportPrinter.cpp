@@ -1,9 +1,12 @@
 #include "tools/common/ReportPrinter.h"
 
-void CReportPrinter::OnReportLine(const std::string& line) {
+#include <cstring>
+
+void CReportPrinter::OnReportLine(const char* line) {
   m_event = 0;
   m_posted = false;
-  m_out << "  log:   " << line.substr(0, line.find('\n')) << '\n';
+  m_out << "  log:   ";
+  m_out.write(line, static_cast<std::streamsize>(std::strcspn(line, "\n"))) << '\n';
 }
 
 void CReportPrinter::OnEvent(HotkeyEvent event) {
@@ -17,7 +20,7 @@ void CReportPrinter::OnPost(HotkeyEvent event) {
         << '\n';
 }
 
-void CReportPrinter::OnLog(const std::string& message) {
+void CReportPrinter::OnLog(const char* message) {
   if (m_event && !m_posted) m_out << "  drop:  repeat within " << kRepeatWindowMs << " ms\n";
   m_out << "  log:   " << message << '\n';
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <ostream>
-#include <string>
 
 #include "hid/KeyReport.h"
 
@@ -11,10 +10,10 @@ class CReportPrinter : public IKeyReportSink {
  public:
   explicit CReportPrinter(std::ostream& out) : m_out(out) {}
 
-  void OnReportLine(const std::string& line) override;
+  void OnReportLine(const char* line) override;
   void OnEvent(HotkeyEvent event) override;
   void OnPost(HotkeyEvent event) override;
-  void OnLog(const std::string& message) override;
+  void OnLog(const char* message) override;
   // Ends the report: says so when it named no key.
   void Finish();
 

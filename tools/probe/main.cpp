@@ -60,7 +60,7 @@ int List() {
 class CWatchPrinter : public CReportPrinter {
  public:
   CWatchPrinter(CHidDevice& link, long limit) : CReportPrinter(std::cout), m_link(link), m_limit(limit) {}
-  void OnReportLine(const std::string& line) override {
+  void OnReportLine(const char* line) override {
     if (m_seen > 0) Finish();
     std::cout << "report " << ++m_seen << "\n";
     CReportPrinter::OnReportLine(line);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <future>
 #include <mutex>
+#include <new>
 #include <set>
 #include <thread>
 
@@ -16,6 +17,18 @@
 #include "tests/win/support/HandleCount.h"
 #include "tests/win/support/LogCapture.h"
 #include "tools/vkbd/VirtualKeyboard.h"
+
+// Heap allocations made on the thread g_countedThread names (none when 0).
+std::atomic<DWORD> g_countedThread{0};
+std::atomic<int> g_countedAllocations{0};
+
+void* operator new(std::size_t size) {
+  if (g_countedThread != 0 && GetCurrentThreadId() == g_countedThread) ++g_countedAllocations;
+  if (void* memory = HeapAlloc(GetProcessHeap(), 0, size)) return memory;
+  throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept { HeapFree(GetProcessHeap(), 0, memory); }
+void operator delete(void* memory, std::size_t) noexcept { HeapFree(GetProcessHeap(), 0, memory); }
 
 namespace {
 
@@ -238,6 +251,25 @@ TEST_F(ReaderTest, ReadPendingOnAReplacedHandleEndsWithoutAnEvent) {
   (void)before;
 }
 
+// With the log off, a report costs the reader no heap allocation.
+TEST(Reader, PassesReportsWithoutAllocating) {
+  CVirtualKeyboard keyboard;
+  keyboard.Plug();
+  CEventWindow events;
+  CHidDevice link;
+  link.m_hNotifyWnd = events.Get();
+  ASSERT_EQ(link.bOpenHidDevice(), 1);
+  link.StartServiceThread();
+  keyboard.SendInputReport(Report(0, 1, 0));  // what a first pass may set up is not counted
+  ASSERT_EQ(events.Collect(1, 5000).size(), 1u);
+  g_countedThread = GetThreadId(g_hThread);
+  const size_t kReports = 50;
+  for (size_t i = 0; i < kReports; ++i) keyboard.SendInputReport(Report(0, i % 2 ? 0x10 : 0x20, 0));
+  EXPECT_EQ(events.Collect(kReports, 5000).size(), kReports);
+  g_countedThread = 0;
+  EXPECT_EQ(g_countedAllocations, 0);
+}
+
 TEST(Reader, DestroyingTheLinkWhileAReadIsPendingReturnsPromptly) {
   CVirtualKeyboard keyboard;
   keyboard.Plug();
@@ -298,13 +330,13 @@ TEST(StopSignal, WithoutItsEventPausesAreTimedAndStillEndOnTheRequest) {
 // Records what one reader loop hands on.
 class CRecordingSink : public IKeyReportSink {
  public:
-  void OnReportLine(const std::string& line) override {
+  void OnReportLine(const char* line) override {
     std::lock_guard<std::mutex> lock(mutex);
     lines.push_back(line);
   }
   void OnEvent(HotkeyEvent) override {}
   void OnPost(HotkeyEvent) override { ++posts; }
-  void OnLog(const std::string&) override {}
+  void OnLog(const char*) override {}
   std::mutex mutex;
   std::vector<std::string> lines;
   std::atomic<int> posts{0};
