@@ -16,6 +16,7 @@
 #include "tests/win/support/EventWindow.h"
 #include "tests/win/support/HandleCount.h"
 #include "tests/win/support/LogCapture.h"
+#include "tests/win/support/Stopwatch.h"
 #include "tools/vkbd/VirtualKeyboard.h"
 
 // Heap allocations made on the thread g_countedThread names (none when 0).
@@ -312,9 +313,9 @@ TEST(StopSignal, WithoutItsEventPausesAreTimedAndStillEndOnTheRequest) {
   };
   CLogCapture log;
   CEventless stop;
-  DWORD start = GetTickCount();
+  CStopwatch watch;
   EXPECT_FALSE(stop.Pause(200));
-  EXPECT_GE(GetTickCount() - start, 190u);
+  EXPECT_GE(watch.ElapsedMs(), 195.0);
   std::thread requester([&stop] {
     Sleep(100);
     stop.Set();
