@@ -9,7 +9,7 @@ function(orvane_win_test name)
   add_executable(${name} ${T_SOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} ${T_LIBS} GTest::gtest_main)
-  add_test(NAME ${name} COMMAND ${name})
+  add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-test $<TARGET_FILE:${name}>)
   # A hang fails its test instead of holding up the run.
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
   if(T_LOCK)
