@@ -201,19 +201,18 @@ TEST_F(DispatcherTest, AnUnreadableMicrophoneShowsNothingButStillArmsTheTimer) {
 }
 
 TEST_F(DispatcherTest, TheOsdHides3sAfterTheLastOfTwoRequests) {
-  DWORD first = GetTickCount();
+  CStopwatch sinceFirst;
   Event(32);
   ASSERT_TRUE(OsdBarShowing());
-  while (GetTickCount() - first < 2000) PumpMessages(20);
+  while (sinceFirst.ElapsedMs() < 2000) PumpMessages(20);
   // Taken before the request: the timer is armed before the request returns.
-  DWORD second = GetTickCount();
   CStopwatch sinceSecond;
   Event(16);
   // A timer not restarted by the second request would hide the OSD 3 s after
   // the first; restarted, it cannot fire before 3 s after the second.
-  while (GetTickCount() - second < 2500) PumpMessages(20);
+  while (sinceSecond.ElapsedMs() < 2500) PumpMessages(20);
   EXPECT_TRUE(OsdBarShowing());
-  while (OsdBarShowing() && GetTickCount() - second < 20000) PumpMessages(20);
+  while (OsdBarShowing() && sinceSecond.ElapsedMs() < 20000) PumpMessages(20);
   EXPECT_FALSE(OsdBarShowing());
   EXPECT_GE(sinceSecond.ElapsedMs(), 3000.0);
   EXPECT_FALSE(HideTimerArmed()) << "the hide kills its timer";
