@@ -165,6 +165,26 @@ Texts Upto(const Texts& trace, size_t count, Texts more) {
   return Concat(Texts(trace.begin(), trace.begin() + count), more);
 }
 
+// Runs call with the zone failing at c's step, on a thread of its own, and
+// checks what every failure leaves: c's trace in the log and on standard
+// output, no object alive, and COM as the thread found it.
+template <typename Call>
+Outcome RunFailing(Fixture& f, const FailCase& c, Call call) {
+  f.zone.Fail(c.step, c.hr);
+  Outcome outcome;
+  HRESULT comAfterwards = E_FAIL;
+  std::thread([&] {
+    outcome = call(f.client);
+    comAfterwards = CoInitialize(nullptr);
+    CoUninitialize();
+  }).join();
+  EXPECT_EQ(outcome.logLines, c.trace);
+  EXPECT_EQ(outcome.stdoutText, Joined(c.trace));
+  EXPECT_EQ(f.zone.m_journal.liveObjects, 0);
+  EXPECT_EQ(comAfterwards, S_OK);
+  return outcome;
+}
+
 TEST(GameZoneClientTest, EachFailingStepOfTheGetTracesItselfAndGivesMinusOne) {
   const FailCase cases[] = {
       {Step::kCreateLocator, REGDB_E_CLASSNOTREG,
@@ -190,20 +210,7 @@ TEST(GameZoneClientTest, EachFailingStepOfTheGetTracesItselfAndGivesMinusOne) {
   for (const FailCase& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.step));
     Fixture f;
-    f.zone.Fail(c.step, c.hr);
-    Outcome outcome;
-    HRESULT comAfterwards = E_FAIL;
-    // On a thread of its own, to see that COM is left as it was found.
-    std::thread([&] {
-      outcome = Get(f.client);
-      comAfterwards = CoInitialize(nullptr);
-      CoUninitialize();
-    }).join();
-    EXPECT_EQ(outcome.mode, -1);
-    EXPECT_EQ(outcome.logLines, c.trace);
-    EXPECT_EQ(outcome.stdoutText, Joined(c.trace));
-    EXPECT_EQ(f.zone.m_journal.liveObjects, 0);
-    EXPECT_EQ(comAfterwards, S_OK);
+    EXPECT_EQ(RunFailing(f, c, [](const CGameZoneClient& client) { return Get(client); }).mode, -1);
   }
 }
 
@@ -226,19 +233,8 @@ TEST(GameZoneClientTest, EachFailingStepOfTheSetTracesItselfAndSetsNothing) {
   for (const FailCase& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.step));
     Fixture f;
-    f.zone.Fail(c.step, c.hr);
-    Outcome outcome;
-    HRESULT comAfterwards = E_FAIL;
-    std::thread([&] {
-      outcome = Set(f.client, 3);
-      comAfterwards = CoInitialize(nullptr);
-      CoUninitialize();
-    }).join();
-    EXPECT_EQ(outcome.logLines, c.trace);
-    EXPECT_EQ(outcome.stdoutText, Joined(c.trace));
+    RunFailing(f, c, [](const CGameZoneClient& client) { return Set(client, 3); });
     EXPECT_EQ(f.zone.m_mode, 2);
-    EXPECT_EQ(f.zone.m_journal.liveObjects, 0);
-    EXPECT_EQ(comAfterwards, S_OK);
   }
 }
 
