@@ -83,7 +83,11 @@ LRESULT CMyWnd::OnDeviceChange(WPARAM eventType, LPARAM eventData) {
 
   const void* header = reinterpret_cast<const void*>(eventData);
   if (eventType == DBT_DEVICEARRIVAL) {
-    if (CheckDeviceVPID(header, kKeyboardVendorId, kKeyboardProductId) == 1 && m_usbOpen == 0) {
+    // Each collection arrives on its own; one that opened the link before
+    // the key collection was there leaves it without its input handle, and
+    // the key collection's own arrival completes the opening.
+    if (CheckDeviceVPID(header, kKeyboardVendorId, kKeyboardProductId) == 1 &&
+        (m_usbOpen == 0 || m_hidDevice.InputHandle() == INVALID_HANDLE_VALUE)) {
       LogWrite("OnDeviceChange bOpenHidDevice Find");
       m_fnLock = ReadFnLock();
       SendFnLockState(m_fnLock);

@@ -17,8 +17,8 @@ target_link_libraries(orvane_fw PUBLIC wtsapi32)
 
 # The keyboard link. Its HID platform calls are resolved at link time: the
 # utility links the real SetupAPI/HID.DLL ones (an object library, so the
-# link order of static archives cannot drop them), the virtual-keyboard
-# build the virtual keyboard's (cmake/win/Tools.cmake).
+# link order of static archives cannot drop them); a unit test may link
+# stand-ins that fail where the system would not.
 add_library(orvane_hid STATIC hid/HidDevice.cpp hid/ServiceThread.cpp hid/StopSignal.cpp)
 target_link_libraries(orvane_hid PUBLIC orvane_log)
 add_library(orvane_hid_platform OBJECT hid/HidPlatformWin.cpp)
@@ -69,10 +69,7 @@ if(ORVANE_DIAGNOSTIC_LOG)
 endif()
 orvane_utility(Orvane_Keyboard_Hid_diag orvane_hid_platform)
 target_compile_definitions(Orvane_Keyboard_Hid_diag PRIVATE ORVANE_DIAGNOSTIC_LOG)
-# With the virtual keyboard in place of the real one, for the end-to-end tests.
-orvane_utility(Orvane_Keyboard_Hid_vkbd orvane_vkbd_platform)
-orvane_utility(Orvane_Keyboard_Hid_vkbd_diag orvane_vkbd_platform)
-target_compile_definitions(Orvane_Keyboard_Hid_vkbd_diag PRIVATE ORVANE_DIAGNOSTIC_LOG)
-# Every machine-side piece virtual (keyboard, capture device, fan class): the demo.
-orvane_utility(Orvane_Keyboard_Hid_sim orvane_vkbd_platform MAIN tools/sim/SimMain.cpp)
+# The capture device and the fan class simulated, which Wine lacks; the
+# keyboard is the virtual one in the system's HID stack: the demo.
+orvane_utility(Orvane_Keyboard_Hid_sim orvane_hid_platform MAIN tools/sim/SimMain.cpp)
 target_link_libraries(Orvane_Keyboard_Hid_sim orvane_sim)

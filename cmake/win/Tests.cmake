@@ -3,7 +3,10 @@
 # registry key take the same RESOURCE_LOCK; so do those that inject keys,
 # start programs that show windows, or read or take the foreground window
 # (desktop_input): the keyboard stream and the foreground belong to the
-# whole desktop. Helper programs the tests start live in tests/win/programs.
+# whole desktop. The virtual keyboard belongs to the whole prefix (vkbd):
+# tests that plug it, and every test that runs discovery or keeps a main
+# window past its 10 s start-up wait, which would open a keyboard another
+# test plugged. Helper programs the tests start live in tests/win/programs.
 function(orvane_win_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LOCK" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -41,12 +44,11 @@ add_dependencies(system_info_tests system_info_probe)
 
 # hid
 orvane_win_test(hid_link_tests SOURCES tests/win/hid/HidLinkTest.cpp
-  LIBS orvane_hid orvane_vkbd_platform orvane_virtual_keyboard LOCK c_log vkbd)
+  LIBS orvane_hid orvane_hid_platform orvane_virtual_keyboard LOCK c_log vkbd)
 orvane_win_test(hid_real_platform_tests SOURCES tests/win/hid/HidRealPlatformTest.cpp
-  LIBS orvane_hid orvane_hid_platform LOCK c_log)
-add_dependencies(hid_real_platform_tests orvane_probe)
+  LIBS orvane_hid orvane_hid_platform orvane_virtual_keyboard LOCK c_log vkbd)
 orvane_win_test(probe_tests SOURCES tests/win/hid/ProbeTest.cpp LIBS orvane_virtual_keyboard LOCK vkbd)
-add_dependencies(probe_tests orvane_probe_virtual)
+add_dependencies(probe_tests orvane_probe)
 
 # settings
 orvane_win_test(settings_tests SOURCES tests/win/settings/SettingsTest.cpp LIBS orvane_settings)
@@ -70,7 +72,7 @@ orvane_win_test(hotkey_action_tests SOURCES tests/win/actions/HotkeyActionsTest.
 
 # osd: the programs carry the bitmaps, and all make or look for the OSD mutex.
 function(orvane_osd_test name)
-  orvane_win_test(${name} ${ARGN} LIBS orvane_app orvane_hid_platform LOCK osd_mutex)
+  orvane_win_test(${name} ${ARGN} LIBS orvane_app orvane_hid_platform LOCK osd_mutex vkbd)
   orvane_carry_osd_bitmaps(${name})
 endfunction()
 orvane_osd_test(osd_tests SOURCES tests/win/osd/OsdTest.cpp tests/win/osd/OsdSkinTest.cpp)
@@ -107,37 +109,37 @@ set_tests_properties(osd_tests_1366x768 osd_screens_1920x1080 osd_screens_1366x7
 # app: the main window in-process, then the built programs started as a user
 # would (they read and start the executables beside them).
 orvane_win_test(app_tests SOURCES tests/win/app/AppTest.cpp LIBS orvane_app orvane_hid_platform
-  LOCK main_instance c_log fnlock_registry)
+  LOCK main_instance c_log fnlock_registry vkbd)
 # Stands in for the companion program started by command 6001.
 add_executable(Gaming WIN32 tests/win/programs/GamingMarker.cpp)
 target_link_options(Gaming PRIVATE -municode)
 orvane_win_test(main_window_tests SOURCES tests/win/app/MainWindowTest.cpp
-  LIBS orvane_app orvane_vkbd_platform orvane_virtual_keyboard
+  LIBS orvane_app orvane_hid_platform orvane_virtual_keyboard
   LOCK main_instance c_log vkbd fnlock_registry)
 add_dependencies(main_window_tests Gaming)
 orvane_win_test(dispatcher_tests SOURCES tests/win/app/DispatcherTest.cpp
   LIBS orvane_app orvane_hid_platform orvane_sim
-  LOCK main_instance c_log fnlock_registry config_file osd_mutex mic_companion desktop_input)
+  LOCK main_instance c_log fnlock_registry config_file osd_mutex mic_companion desktop_input vkbd)
 orvane_carry_osd_bitmaps(dispatcher_tests)
 orvane_win_test(robustness_tests SOURCES tests/win/app/RobustnessTest.cpp
-  LIBS orvane_app orvane_vkbd_platform orvane_virtual_keyboard orvane_sim
+  LIBS orvane_app orvane_hid_platform orvane_virtual_keyboard orvane_sim
   LOCK main_instance c_log vkbd fnlock_registry config_file osd_mutex mic_companion desktop_input)
 orvane_carry_osd_bitmaps(robustness_tests)
 
 orvane_win_test(exe_resource_tests SOURCES tests/win/app/ExeResourceTest.cpp LIBS version)
 add_dependencies(exe_resource_tests Orvane_Keyboard_Hid)
-orvane_win_test(exe_run_tests SOURCES tests/win/app/ExeRunTest.cpp LOCK main_instance fnlock_registry)
+orvane_win_test(exe_run_tests SOURCES tests/win/app/ExeRunTest.cpp LOCK main_instance fnlock_registry vkbd)
 add_dependencies(exe_run_tests Orvane_Keyboard_Hid)
 orvane_win_test(diagnostic_build_tests SOURCES tests/win/app/DiagnosticBuildTest.cpp LIBS orvane_log
-  LOCK main_instance c_log fnlock_registry)
+  LOCK main_instance c_log fnlock_registry vkbd)
 add_dependencies(diagnostic_build_tests Orvane_Keyboard_Hid Orvane_Keyboard_Hid_diag)
 orvane_win_test(end_to_end_tests SOURCES tests/win/app/EndToEndTest.cpp
   LIBS orvane_log orvane_actions orvane_osd
   LOCK main_instance c_log vkbd fnlock_registry config_file osd_mutex desktop_input)
-add_dependencies(end_to_end_tests Orvane_Keyboard_Hid_vkbd Orvane_Keyboard_Hid_vkbd_diag osd_screen_probe
+add_dependencies(end_to_end_tests Orvane_Keyboard_Hid Orvane_Keyboard_Hid_diag osd_screen_probe
   orvane_vkbd Gaming)
 
 # installer
 orvane_win_test(installer_tests SOURCES tests/win/installer/InstallerTest.cpp
-  LIBS orvane_task orvane_actions LOCK main_instance fnlock_registry)
+  LIBS orvane_task orvane_actions LOCK main_instance fnlock_registry vkbd)
 add_dependencies(installer_tests installer)

@@ -1,19 +1,9 @@
 # Tools for people who build, test and support the keyboard.
 
-# The virtual keyboard, and its HID platform that the utility's test
-# variants link in place of the real one.
-add_library(orvane_virtual_keyboard STATIC tools/vkbd/VirtualKeyboard.cpp)
-target_link_libraries(orvane_virtual_keyboard PUBLIC orvane_portable)
-add_library(orvane_vkbd_platform OBJECT tools/vkbd/VirtualHidPlatform.cpp)
-target_link_libraries(orvane_vkbd_platform PUBLIC orvane_hid)
-add_executable(orvane_vkbd tools/vkbd/main.cpp)
-target_link_libraries(orvane_vkbd orvane_virtual_keyboard orvane_tools)
+include(cmake/win/VirtualKeyboard.cmake)
 
-# The probe; a second build of it talks to the virtual keyboard.
 add_executable(orvane_probe tools/probe/main.cpp)
 target_link_libraries(orvane_probe orvane_hid orvane_hid_platform orvane_tools)
-add_executable(orvane_probe_virtual tools/probe/main.cpp)
-target_link_libraries(orvane_probe_virtual orvane_hid orvane_vkbd_platform orvane_tools)
 
 add_executable(orvane_post tools/post/main.cpp)
 target_link_options(orvane_post PRIVATE -municode)

@@ -18,7 +18,6 @@
 #include "hid/HidDevice.h"
 #include "tests/win/support/OsdTestSupport.h"
 #include "tools/vkbd/VirtualKeyboard.h"
-#include "tools/vkbd/VkbdProtocol.h"
 
 namespace {
 
@@ -98,24 +97,20 @@ std::vector<double> Presses(CVirtualKeyboard& keyboard, CReceiver& receiver, int
 }
 
 // The baseline: the least a program can do for the same result. One thread
-// opens the keyboard's key collection, asks its query once (the keyboard
-// sends reports only then), and loops on one overlapped read, posting 0x500
-// to a window for each report.
+// opens the keyboard's key collection by its known path and loops on one
+// overlapped read, posting 0x500 to a window for each report.
 class CMinimalReader {
  public:
   CMinimalReader(CVirtualKeyboard& keyboard, HWND window) : m_keyboard(keyboard) {
-    const std::vector<VirtualCollection>& collections = keyboard.Collections();
+    std::vector<VirtualCollection> collections = keyboard.Collections();
     const VirtualCollection& keys = *std::find_if(collections.begin(), collections.end(),
                                                   [](const VirtualCollection& c) { return c.sendsKeys; });
-    m_pipe.Reset(CreateFileW(keys.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
-    DWORD mode = PIPE_READMODE_MESSAGE;
-    SetNamedPipeHandleState(m_pipe.Get(), &mode, nullptr, nullptr);
+    m_device.Reset(CreateFileW(keys.path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OVERLAPPED, nullptr));
     m_overlapped.hEvent = m_event.Get();
-    Transfer(WriteFile(m_pipe.Get(), &kVkbdQuery, 1, nullptr, &m_overlapped));
-    Transfer(ReadFile(m_pipe.Get(), m_buffer, sizeof m_buffer, nullptr, &m_overlapped));  // the answer
     m_thread = std::thread([this, window] {
-      while (Transfer(ReadFile(m_pipe.Get(), m_buffer, sizeof m_buffer, nullptr, &m_overlapped))) {
+      while (Transfer(ReadFile(m_device.Get(), m_buffer, sizeof m_buffer, nullptr, &m_overlapped))) {
         PostMessageW(window, kKeyEventMessage, m_buffer[2], 0);
       }
     });
@@ -132,11 +127,11 @@ class CMinimalReader {
   bool Transfer(BOOL started) {
     DWORD size = 0;
     return (started || GetLastError() == ERROR_IO_PENDING) &&
-           GetOverlappedResult(m_pipe.Get(), &m_overlapped, &size, TRUE);
+           GetOverlappedResult(m_device.Get(), &m_overlapped, &size, TRUE);
   }
 
   CVirtualKeyboard& m_keyboard;
-  CFileHandle m_pipe;
+  CFileHandle m_device;
   CKernelHandle m_event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   OVERLAPPED m_overlapped = {};
   uint8_t m_buffer[kDefaultReadLength] = {};

@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
 
   std::printf("startup_minimal_ms %.0f\n", StartupMs(L"minimal_window.exe", L"Orvane_Minimal", 5));
   std::printf("startup_utility_ms %.0f\n",
-              StartupMs(L"Orvane_Keyboard_Hid_vkbd.exe", L"Orvane_Keyboard_Hid", 5));
+              StartupMs(L"Orvane_Keyboard_Hid.exe", L"Orvane_Keyboard_Hid", 5));
 
   Counters minimal = SampleMinimal(L"");
   minimal.privateBytes = MedianPrivateBytes(L"");
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
 
   CVkbdProcess keyboard;
   keyboard.Command("plug");
-  CStartedProgram utility(0, L"Orvane_Keyboard_Hid_vkbd.exe");
+  CStartedProgram utility(0, L"Orvane_Keyboard_Hid.exe");
   HWND window = utility.WaitForWindow();
   keyboard.WaitForFeatureReports(1, 60000);
   WaitUntilIdle(utility.Id());

@@ -1,355 +1,226 @@
 #include "tools/vkbd/VirtualKeyboard.h"
 
-#include <dbt.h>
+#include <initguid.h>
+#include <winioctl.h>
+#include <setupapi.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cwctype>
-#include <future>
+#include <memory>
+#include <string>
 
-#include "tools/vkbd/VkbdProtocol.h"
+#include "tools/vhid/VhidControl.h"
+#include "tools/vhid/VhidKeyboard.h"
 
 namespace {
 
-// kHidInterfaceClass as a device path ends in it.
-const wchar_t kHidClassSuffix[] = L"#{4d1e55b2-f16f-11cf-88cb-001111000030}";
-constexpr DWORD kPipeBufferSize = 64 * 1024;
+const GUID kHidClass = {0x4d1e55b2, 0xf16f, 0x11cf, {0x88, 0xcb, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+constexpr DWORD kWaitMs = 20000;
 
-std::wstring CollectionPath(const wchar_t* device, const wchar_t* instance) {
-  return std::wstring(L"\\\\.\\pipe\\hid#") + device + L"#" + instance + kHidClassSuffix;
+struct DeviceInfoSetTraits {
+  using Type = HDEVINFO;
+  static Type Empty() { return INVALID_HANDLE_VALUE; }
+  static void Close(Type set) { SetupDiDestroyDeviceInfoList(set); }
+};
+using CDeviceInfoSet = CUniqueHandle<DeviceInfoSetTraits>;
+
+std::string LastError(const char* call) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%s failed with error %lu", call, GetLastError());
+  return text;
 }
 
-std::wstring DeviceName(uint16_t vendorId, uint16_t productId, const wchar_t* rest) {
-  wchar_t name[64];
-  swprintf(name, 64, L"vid_%04x&pid_%04x&%ls", vendorId, productId, rest);
-  return name;
+std::vector<std::wstring> InterfacePaths(const GUID& interfaceClass) {
+  std::vector<std::wstring> paths;
+  CDeviceInfoSet set(SetupDiGetClassDevsW(&interfaceClass, nullptr, nullptr,
+                                          DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+  if (!set) return paths;
+  SP_DEVICE_INTERFACE_DATA data = {};
+  data.cbSize = sizeof data;
+  for (DWORD i = 0; SetupDiEnumDeviceInterfaces(set.Get(), nullptr, &interfaceClass, i, &data); ++i) {
+    DWORD size = 0;
+    SetupDiGetDeviceInterfaceDetailW(set.Get(), &data, nullptr, 0, &size, nullptr);
+    if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) continue;
+    std::unique_ptr<DWORD[]> buffer(new DWORD[(size + sizeof(DWORD) - 1) / sizeof(DWORD)]);
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.get());
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+    if (SetupDiGetDeviceInterfaceDetailW(set.Get(), &data, detail, size, nullptr, nullptr)) {
+      paths.emplace_back(detail->DevicePath);
+    }
+  }
+  return paths;
 }
 
-VirtualCollection Collection(const std::wstring& device, const wchar_t* instance,
-                             uint16_t vendorId, uint16_t productId, uint16_t usagePage,
-                             uint16_t usage, bool sendsKeys = false) {
-  VirtualCollection collection;
-  collection.path = CollectionPath(device.c_str(), instance);
-  collection.facts = {vendorId, productId, usagePage, usage};
-  collection.sendsKeys = sendsKeys;
-  return collection;
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, length);
+  return folder.substr(0, folder.rfind(L'\\') + 1);
+}
+
+// The drivers' own installer beside the program, waited for.
+bool bInstallBus(std::string& error) {
+  std::wstring installer = ProgramFolder() + L"orvane_vhid_install.exe";
+  std::wstring commandLine = L"\"" + installer + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(installer.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    error = LastError("starting orvane_vhid_install.exe (the driver files go beside this program)");
+    return false;
+  }
+  CKernelHandle thread(process.hThread), child(process.hProcess);
+  DWORD code = 1;
+  if (WaitForSingleObject(child.Get(), kWaitMs) != WAIT_OBJECT_0 || !GetExitCodeProcess(child.Get(), &code) ||
+      code != 0) {
+    error = "orvane_vhid_install.exe failed (exit code " + std::to_string(code) + ")";
+    return false;
+  }
+  return true;
+}
+
+std::wstring BusPath() {
+  std::vector<std::wstring> paths = InterfacePaths(GUID_ORVANE_VHID_CONTROL);
+  return paths.empty() ? std::wstring() : paths.front();
+}
+
+std::wstring Lower(std::wstring text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return towlower(c); });
+  return text;
 }
 
 }  // namespace
 
-struct CVirtualKeyboard::Pipe {
-  const VirtualCollection* collection = nullptr;  // null: the control pipe
-  CFileHandle handle;
-  CKernelHandle event;
-  OVERLAPPED overlapped = {};
-  bool pending = false;  // an operation will complete into overlapped
-  bool connected = false;
-  bool queried = false;
-  uint8_t buffer[2048];
-};
-
-std::vector<VirtualCollection> CVirtualKeyboard::KeyboardCollections(uint16_t vendorId,
-                                                                     uint16_t productId) {
-  return {
-      Collection(DeviceName(vendorId, productId, L"mi_00&col01"), L"7&1f2e3d4c&0&0000", vendorId,
-                 productId, 0x0001, 0x0006),
-      Collection(DeviceName(vendorId, productId, L"mi_00&col02"), L"7&1f2e3d4c&0&0001", vendorId,
-                 productId, 0xFF00, 0x0001),
-      Collection(DeviceName(vendorId, productId, L"mi_01&col01"), L"7&2a3b4c5d&0&0000", vendorId,
-                 productId, 0x000C, 0x0001, true),
-  };
-}
-
-std::vector<VirtualCollection> CVirtualKeyboard::DecoyCollections() {
-  const uint16_t kVid = kKeyboardVendorId, kPid = kKeyboardProductId;
-  return {
-      Collection(DeviceName(0x046A, 0x0023, L"mi_01&col01"), L"7&5e6f7a8b&0&0000", 0x046A, 0x0023,
-                 0x000C, 0x0001),
-      Collection(DeviceName(kVid, kPid, L"mi_00&col03"), L"7&1f2e3d4c&0&0002", kVid, kPid, 0xFF00,
-                 0x0002),
-      Collection(DeviceName(kVid, kPid, L"mi_02&col01"), L"7&3c4d5e6f&0&0000", kVid, kPid, 0x000C,
-                 0x0001),
-      Collection(L"vid_17ef&pid_6100&MI_01&col02", L"7&2a3b4c5d&0&0001", kVid, kPid, 0x000C, 0x0001),
-  };
-}
-
-CVirtualKeyboard::CVirtualKeyboard(std::vector<VirtualCollection> collections)
-    : m_collections(std::move(collections)), m_wake(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-  m_thread = std::thread([this] { IoThread(); });
-  Run([this] { AddListener(nullptr); });
+CVirtualKeyboard::CVirtualKeyboard(uint32_t collections, uint16_t vendorId, uint16_t productId)
+    : m_collections(collections), m_vendorId(vendorId), m_productId(productId) {
+  // One installer at a time: tests and tools may start together in a new prefix.
+  CKernelHandle installing(CreateMutexW(nullptr, FALSE, L"Orvane virtual keyboard install"));
+  WaitForSingleObject(installing.Get(), INFINITE);
+  std::wstring path = BusPath();
+  if (path.empty() && bInstallBus(m_error)) {
+    for (DWORD waited = 0; (path = BusPath()).empty() && waited < kWaitMs; waited += 50) Sleep(50);
+    if (path.empty()) m_error = "the bus driver was installed but did not start";
+  }
+  ReleaseMutex(installing.Get());
+  if (path.empty()) return;
+  m_bus.Reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!m_bus) {
+    m_error = LastError("opening the bus");
+    return;
+  }
+  Control(IOCTL_VHID_RESET, nullptr, 0, nullptr, 0);
+  WaitListed(0);
 }
 
 CVirtualKeyboard::~CVirtualKeyboard() {
-  Run([this] { m_quit = true; });
-  m_thread.join();
-  for (auto& pipe : m_pipes) ClosePipe(*pipe);
+  if (m_bus) Unplug();
 }
 
-void CVirtualKeyboard::Run(std::function<void()> command) {
-  std::promise<void> done;
-  std::future<void> finished = done.get_future();
-  {
-    std::lock_guard<std::mutex> lock(m_queueMutex);
-    m_queue.push_back([&] {
-      command();
-      done.set_value();
+std::vector<VirtualCollection> CVirtualKeyboard::Collections() const {
+  std::vector<VirtualCollection> collections;
+  for (int i = 0; i < kVhidCollectionKinds; ++i) {
+    if (!(m_collections & VHID_BIT(i))) continue;
+    const VhidCollection& c = kVhidCollections[i];
+    VirtualCollection collection;
+    collection.kind = i;
+    collection.facts.vendorId = c.vendorId ? c.vendorId : m_vendorId;
+    collection.facts.productId = c.vendorId ? c.productId : m_productId;
+    collection.facts.usagePage = c.usagePage;
+    collection.facts.usage = c.usage;
+    collection.sendsKeys = c.sendsKeys != 0;
+    // The class driver names each HID device after the bus device under it.
+    wchar_t path[128];
+    std::swprintf(path, 128,
+                  L"\\\\?\\hid#vid_%04x&pid_%04x&mi_%02x#0#{4d1e55b2-f16f-11cf-88cb-001111000030}",
+                  collection.facts.vendorId, collection.facts.productId, c.usbInterface);
+    collection.path = path;
+    collections.push_back(collection);
+  }
+  return collections;
+}
+
+bool CVirtualKeyboard::Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+                               DWORD* returned) {
+  DWORD bytes = 0;
+  bool done = m_bus && DeviceIoControl(m_bus.Get(), code, const_cast<void*>(in), inSize, out, outSize,
+                                       &bytes, nullptr);
+  if (returned) *returned = bytes;
+  return done;
+}
+
+// Until the system lists exactly those of this keyboard's collections.
+bool CVirtualKeyboard::WaitListed(uint32_t collections) {
+  std::vector<VirtualCollection> all = Collections();
+  for (DWORD waited = 0;; waited += 20) {
+    std::vector<std::wstring> present = InterfacePaths(kHidClass);
+    for (auto& path : present) path = Lower(path);
+    bool settled = std::all_of(all.begin(), all.end(), [&](const VirtualCollection& c) {
+      bool listed = std::find(present.begin(), present.end(), c.path) != present.end();
+      return listed == ((collections & VHID_BIT(c.kind)) != 0);
     });
+    if (settled) return true;
+    if (waited >= kWaitMs) return false;
+    Sleep(20);
   }
-  SetEvent(m_wake.Get());
-  finished.wait();
 }
 
-void CVirtualKeyboard::NotifyWindow(HWND window, bool arrival) {
-  const std::wstring pipePrefix = L"\\\\.\\pipe\\";
-  for (const VirtualCollection& collection : m_collections) {
-    // Device part in upper case, the class GUID as it is.
-    std::wstring name = L"\\\\?\\" + collection.path.substr(pipePrefix.size());
-    size_t guid = name.rfind(L"#{");
-    for (size_t i = 0; i < guid; ++i) name[i] = static_cast<wchar_t>(std::towupper(name[i]));
-
-    size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) +
-                  (name.size() + 1) * sizeof(wchar_t);
-    std::vector<DWORD> storage((size + sizeof(DWORD) - 1) / sizeof(DWORD), 0);
-    auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(storage.data());
-    record->dbcc_size = static_cast<DWORD>(size);
-    record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    record->dbcc_classguid = kHidInterfaceClass;
-    wcscpy(record->dbcc_name, name.c_str());
-    SendMessageTimeoutW(window, WM_DEVICECHANGE,
-                        arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
-                        reinterpret_cast<LPARAM>(record), SMTO_ABORTIFHUNG, 5000, nullptr);
-  }
-  SendMessageTimeoutW(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG, 5000,
-                      nullptr);
+bool CVirtualKeyboard::Plug(uint32_t collections) {
+  VHID_STATUS status = {};
+  VHID_PLUG plug = {m_vendorId, m_productId, collections ? collections : m_collections};
+  return Control(IOCTL_VHID_PLUG, &plug, sizeof plug, nullptr, 0) &&
+         Control(IOCTL_VHID_STATUS, nullptr, 0, &status, sizeof status) && WaitListed(status.Collections);
 }
 
-void CVirtualKeyboard::Plug() {
-  Run([this] {
-    if (m_plugged) return;
-    m_plugged = true;
-    for (const VirtualCollection& collection : m_collections) AddListener(&collection);
-  });
-}
-
-void CVirtualKeyboard::Unplug() {
-  Run([this] {
-    if (!m_plugged) return;
-    m_plugged = false;
-    RemoveCollectionPipes();
-  });
-}
+bool CVirtualKeyboard::Unplug() { return Control(IOCTL_VHID_UNPLUG, nullptr, 0, nullptr, 0) && WaitListed(0); }
 
 bool CVirtualKeyboard::IsPlugged() {
-  bool plugged = false;
-  Run([&] { plugged = m_plugged; });
-  return plugged;
+  VHID_STATUS status = {};
+  return Control(IOCTL_VHID_STATUS, nullptr, 0, &status, sizeof status) && status.Plugged;
 }
 
 int CVirtualKeyboard::SendInputReport(const std::vector<uint8_t>& report) {
-  int reached = 0;
-  Run([&] {
-    for (auto& pipe : m_pipes) {
-      if (pipe->collection && pipe->collection->sendsKeys && pipe->queried &&
-          Write(*pipe, report.data(), static_cast<DWORD>(report.size()))) {
-        ++reached;
-      }
-    }
-  });
-  return reached;
+  ULONG reached = 0;
+  if (!Control(IOCTL_VHID_SEND_INPUT, report.data(), static_cast<DWORD>(report.size()), &reached,
+               sizeof reached)) {
+    return -1;
+  }
+  return static_cast<int>(reached);
 }
 
 std::vector<std::vector<uint8_t>> CVirtualKeyboard::FeatureReports() {
+  std::vector<uint8_t> buffer(sizeof(VHID_FEATURES) + 4096 * sizeof(VHID_FEATURE));
   std::vector<std::vector<uint8_t>> reports;
-  Run([&] {
-    TakeInCompletions();
-    reports = m_featureReports;
-  });
+  DWORD returned = 0;
+  if (!Control(IOCTL_VHID_FEATURES, nullptr, 0, buffer.data(), static_cast<DWORD>(buffer.size()),
+               &returned) ||
+      returned < sizeof(VHID_FEATURES)) {
+    return reports;
+  }
+  const auto* header = reinterpret_cast<const VHID_FEATURES*>(buffer.data());
+  const auto* records = reinterpret_cast<const VHID_FEATURE*>(header + 1);
+  for (ULONG i = 0; i < header->Returned; ++i) {
+    reports.emplace_back(records[i].Bytes, records[i].Bytes + std::min<ULONG>(records[i].Length, VHID_MAX_FEATURE));
+  }
   return reports;
 }
 
 void CVirtualKeyboard::RefuseFeatureReports(int count) {
-  Run([&] { m_toRefuse = count; });
+  ULONG refuse = static_cast<ULONG>(count);
+  Control(IOCTL_VHID_REFUSE, &refuse, sizeof refuse, nullptr, 0);
 }
 
 int CVirtualKeyboard::RefusedFeatureReports() {
-  int refused = 0;
-  Run([&] {
-    TakeInCompletions();
-    refused = m_refused;
-  });
-  return refused;
+  VHID_STATUS status = {};
+  return Control(IOCTL_VHID_STATUS, nullptr, 0, &status, sizeof status) ? static_cast<int>(status.Refused) : 0;
 }
 
 std::vector<std::wstring> CVirtualKeyboard::OpenHandles() {
   std::vector<std::wstring> paths;
-  Run([&] {
-    TakeInCompletions();
-    for (auto& pipe : m_pipes) {
-      if (pipe->collection && pipe->connected) paths.push_back(pipe->collection->path);
-    }
-  });
+  VHID_STATUS status = {};
+  if (!Control(IOCTL_VHID_STATUS, nullptr, 0, &status, sizeof status)) return paths;
+  std::vector<VirtualCollection> all = Collections();
+  for (const VirtualCollection& c : all) paths.insert(paths.end(), status.OpenHandles[c.kind], c.path);
   return paths;
-}
-
-void CVirtualKeyboard::TakeInCompletions() {
-  for (auto it = m_pipes.begin(); it != m_pipes.end();) {
-    auto next = std::next(it);
-    if (WaitForSingleObject((*it)->event.Get(), 0) == WAIT_OBJECT_0) OnPipeSignalled(it);
-    it = next;
-  }
-}
-
-void CVirtualKeyboard::IoThread() {
-  for (;;) {
-    std::vector<HANDLE> waits{m_wake.Get()};
-    for (auto& pipe : m_pipes) waits.push_back(pipe->event.Get());
-    DWORD signalled = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(),
-                                             FALSE, INFINITE);
-    if (signalled == WAIT_OBJECT_0) {
-      std::deque<std::function<void()>> commands;
-      {
-        std::lock_guard<std::mutex> lock(m_queueMutex);
-        commands.swap(m_queue);
-      }
-      for (auto& command : commands) command();
-      if (m_quit) return;
-      continue;
-    }
-    size_t index = signalled - WAIT_OBJECT_0 - 1;
-    if (index >= m_pipes.size()) continue;
-    auto pipe = m_pipes.begin();
-    std::advance(pipe, index);
-    OnPipeSignalled(pipe);
-  }
-}
-
-void CVirtualKeyboard::AddListener(const VirtualCollection* collection) {
-  auto pipe = std::make_unique<Pipe>();
-  pipe->collection = collection;
-  const wchar_t* name = collection ? collection->path.c_str() : kVkbdControlPipe;
-  pipe->handle.Reset(CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                                      PIPE_UNLIMITED_INSTANCES, kPipeBufferSize,
-                                      kPipeBufferSize, 0, nullptr));
-  pipe->event.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!pipe->handle || !pipe->event) return;
-  pipe->overlapped.hEvent = pipe->event.Get();
-  bool connectedAlready = false;
-  if (!ConnectNamedPipe(pipe->handle.Get(), &pipe->overlapped)) {
-    DWORD error = GetLastError();
-    if (error == ERROR_PIPE_CONNECTED) {
-      connectedAlready = true;  // a client came between create and connect
-    } else if (error != ERROR_IO_PENDING) {
-      return;
-    }
-  }
-  pipe->pending = !connectedAlready;
-  m_pipes.push_back(std::move(pipe));
-  if (connectedAlready) OnConnected(std::prev(m_pipes.end()));
-}
-
-void CVirtualKeyboard::OnConnected(PipeIterator it) {
-  (*it)->connected = true;
-  AddListener((*it)->collection);  // the next client gets a fresh instance
-  StartRead(it);
-}
-
-void CVirtualKeyboard::StartRead(PipeIterator it) {
-  Pipe& pipe = **it;
-  // A completion, at once or later, signals the event and the loop takes it.
-  if (!ReadFile(pipe.handle.Get(), pipe.buffer, sizeof pipe.buffer, nullptr, &pipe.overlapped) &&
-      GetLastError() != ERROR_IO_PENDING) {
-    ClosePipe(pipe);  // the client has gone already
-    m_pipes.erase(it);
-    return;
-  }
-  pipe.pending = true;
-}
-
-void CVirtualKeyboard::OnPipeSignalled(PipeIterator it) {
-  Pipe& pipe = **it;
-  DWORD size = 0;
-  BOOL ok = GetOverlappedResult(pipe.handle.Get(), &pipe.overlapped, &size, FALSE);
-  if (!ok && GetLastError() == ERROR_IO_INCOMPLETE) {
-    ResetEvent(pipe.event.Get());  // not done after all: wait for the completion
-    return;
-  }
-  pipe.pending = false;
-  if (!pipe.connected) {
-    if (ok) {
-      OnConnected(it);
-    } else {
-      const VirtualCollection* collection = pipe.collection;
-      ClosePipe(pipe);
-      m_pipes.erase(it);
-      AddListener(collection);
-    }
-    return;
-  }
-  if (!ok) {
-    ClosePipe(pipe);  // the client closed its handle
-    m_pipes.erase(it);
-    return;
-  }
-  OnMessage(pipe, size);
-  StartRead(it);
-}
-
-void CVirtualKeyboard::OnMessage(Pipe& pipe, DWORD size) {
-  if (size == 0) return;
-  if (!pipe.collection) {
-    if (pipe.buffer[0] != kVkbdList) return;
-    std::wstring list;
-    if (m_plugged) {
-      for (const VirtualCollection& collection : m_collections) list += collection.path + L"\n";
-    }
-    Write(pipe, list.c_str(), static_cast<DWORD>(list.size() * sizeof(wchar_t)));
-    return;
-  }
-  if (pipe.buffer[0] == kVkbdQuery) {
-    const HidInterfaceFacts& facts = pipe.collection->facts;
-    const uint16_t reply[4] = {facts.vendorId, facts.productId, facts.usagePage, facts.usage};
-    pipe.queried = Write(pipe, reply, sizeof reply);
-  } else if (pipe.buffer[0] == kVkbdSetFeature) {
-    const uint8_t taken = m_toRefuse == 0 ? 1 : 0;
-    if (taken) {
-      m_featureReports.emplace_back(pipe.buffer + 1, pipe.buffer + size);
-    } else {
-      --m_toRefuse;
-      ++m_refused;
-    }
-    Write(pipe, &taken, 1);
-  }
-}
-
-bool CVirtualKeyboard::Write(Pipe& pipe, const void* data, DWORD size) {
-  CKernelHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  OVERLAPPED overlapped = {};
-  overlapped.hEvent = event.Get();
-  DWORD written = 0;
-  if (!WriteFile(pipe.handle.Get(), data, size, nullptr, &overlapped) &&
-      GetLastError() != ERROR_IO_PENDING) {
-    return false;
-  }
-  return GetOverlappedResult(pipe.handle.Get(), &overlapped, &written, TRUE) && written == size;
-}
-
-void CVirtualKeyboard::ClosePipe(Pipe& pipe) {
-  if (pipe.connected) DisconnectNamedPipe(pipe.handle.Get());
-  // A pending operation still writes into the pipe record: closing ends it,
-  // and the record may go only once it has completed.
-  CancelIoEx(pipe.handle.Get(), &pipe.overlapped);
-  pipe.handle.Reset();
-  if (pipe.pending) WaitForSingleObject(pipe.event.Get(), INFINITE);
-  pipe.pending = false;
-}
-
-void CVirtualKeyboard::RemoveCollectionPipes() {
-  for (auto it = m_pipes.begin(); it != m_pipes.end();) {
-    if ((*it)->collection) {
-      ClosePipe(**it);
-      it = m_pipes.erase(it);
-    } else {
-      ++it;
-    }
-  }
 }

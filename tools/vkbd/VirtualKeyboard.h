@@ -1,104 +1,80 @@
-// A keyboard played in software for Wine: each HID collection is served as a
-// named pipe with a believable device path, input reports are sent on
-// command, feature reports are recorded, and the whole device can be
-// unplugged and plugged in again. Used by the tests in-process and by the
-// vkbd program.
+// The keyboard played in the system's own HID stack: a bus driver of ours
+// presents its collections as HID devices (tools/vhid/), so programs find
+// them with SetupAPI, read them and send them feature reports through
+// HID.DLL, and hear of their arrival and removal from the system, exactly
+// as with the real keyboard. This object is the driver's client: it plugs
+// the keyboard in and out, types reports and reads back what the keyboard
+// was sent. Used by the tests in-process and by the vkbd program.
 //
-// All pipe work happens on one I/O thread; the public calls hand it a command
-// and wait for it, so they may be made from any thread.
+// The driver's state belongs to the Wine prefix, not to this object: one
+// keyboard per prefix, driven by one client at a time.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
-#include <deque>
-#include <functional>
-#include <list>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fw/UniqueHandle.h"
 #include "hid/HidInterfaceRules.h"
 #include "hid/KeyboardIds.h"
+#include "tools/vhid/VhidKeyboard.h"
 
 struct VirtualCollection {
-  std::wstring path;  // the device path the utility opens
+  int kind = 0;       // its place in VhidKeyboard.h's table
+  std::wstring path;  // the device path SetupAPI gives
   HidInterfaceFacts facts;
-  bool sendsKeys = false;  // input reports go to this collection
+  bool sendsKeys = false;  // input reports come from this one
 };
 
 class CVirtualKeyboard {
  public:
-  // The keyboard's own collections: vendor-defined 0xFF00/1, consumer control
-  // 0x0C/1 on interface 1 (which sends the keys), and the boot keyboard.
-  static std::vector<VirtualCollection> KeyboardCollections(uint16_t vendorId = kKeyboardVendorId,
-                                                            uint16_t productId = kKeyboardProductId);
-  // Interfaces discovery must pass over: another vendor's consumer control,
-  // a 0xFF00/2 collection, consumer controls whose path lacks "mi_01" or has
-  // it in upper case only.
-  static std::vector<VirtualCollection> DecoyCollections();
-
-  explicit CVirtualKeyboard(std::vector<VirtualCollection> collections = KeyboardCollections());
-  ~CVirtualKeyboard();
+  // Opens the bus, installing its drivers into this prefix from the folder
+  // of the running program when they are not there yet, and begins a new
+  // session: unplugged, no feature report taken or refused. collections
+  // says what a plug brings (VhidKeyboard.h: VHID_KEYBOARD, VHID_DECOYS,
+  // single VHID_BIT()s); vendorId and productId are the keyboard's.
+  explicit CVirtualKeyboard(uint32_t collections = VHID_KEYBOARD,
+                            uint16_t vendorId = kKeyboardVendorId,
+                            uint16_t productId = kKeyboardProductId);
+  ~CVirtualKeyboard();  // pulls the keyboard out
   CVirtualKeyboard(const CVirtualKeyboard&) = delete;
   CVirtualKeyboard& operator=(const CVirtualKeyboard&) = delete;
 
-  const std::vector<VirtualCollection>& Collections() const { return m_collections; }
+  // Empty when the bus is open; else why not.
+  const std::string& Error() const { return m_error; }
 
-  void Plug();
-  // Closes every collection pipe: reads pending on them fail, new opens fail.
-  void Unplug();
+  // What a plug brings, the keyboard's own collections first.
+  std::vector<VirtualCollection> Collections() const;
+
+  // Each waits until the system lists every collection plugged, or none of
+  // them. A plug brings those of collections (0: all of this keyboard's)
+  // not plugged in yet.
+  bool Plug(uint32_t collections = 0);
+  bool Unplug();
   bool IsPlugged();
 
-  // Tells window of a plug (arrival) or an unplug as the system tells the
-  // windows registered for HID interfaces: one device-interface notification
-  // per collection, named the way the system names them
-  // ("\\?\HID#VID_17EF&PID_6100&MI_01..."), then a node change.
-  void NotifyWindow(HWND window, bool arrival);
-
-  // Sends one input report to every open handle of the key collection;
-  // returns how many handles it reached.
+  // Sends one input report of the key collection (report ID 2, at most 8
+  // bytes; shorter ones are padded with zeros): the handles open on it that
+  // it reached, or -1 when the keyboard cannot send it.
   int SendInputReport(const std::vector<uint8_t>& report);
-  // Feature reports taken so far, in order.
+  // Feature reports taken this session, in order (the latest 4096).
   std::vector<std::vector<uint8_t>> FeatureReports();
-  // The next count feature reports are refused, as by a keyboard that is not
-  // ready yet; how many were refused so far.
+  // The next count feature reports fail, as with a keyboard that is not
+  // ready; how many failed so far.
   void RefuseFeatureReports(int count);
   int RefusedFeatureReports();
-  // Paths of the collections the clients hold open, one entry per handle.
+  // Paths of the collections the programs hold open, one entry per handle.
   std::vector<std::wstring> OpenHandles();
 
  private:
-  struct Pipe;
+  bool Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+               DWORD* returned = nullptr);
+  bool WaitListed(uint32_t collections);
 
-  using PipeIterator = std::list<std::unique_ptr<Pipe>>::iterator;
-
-  void IoThread();
-  void Run(std::function<void()> command);  // on the I/O thread, and wait
-  void AddListener(const VirtualCollection* collection);
-  void OnConnected(PipeIterator pipe);
-  void StartRead(PipeIterator pipe);
-  void OnPipeSignalled(PipeIterator pipe);
-  // Acts on completed operations now, for answers that must be up to date.
-  void TakeInCompletions();
-  void OnMessage(Pipe& pipe, DWORD size);
-  bool Write(Pipe& pipe, const void* data, DWORD size);
-  void ClosePipe(Pipe& pipe);
-  void RemoveCollectionPipes();
-
-  const std::vector<VirtualCollection> m_collections;
-  std::list<std::unique_ptr<Pipe>> m_pipes;  // I/O thread only
-  bool m_plugged = false;
-  bool m_quit = false;
-  std::vector<std::vector<uint8_t>> m_featureReports;
-  int m_toRefuse = 0;
-  int m_refused = 0;
-
-  std::mutex m_queueMutex;
-  std::deque<std::function<void()>> m_queue;
-  CKernelHandle m_wake;
-  std::thread m_thread;
+  const uint32_t m_collections;
+  const uint16_t m_vendorId, m_productId;
+  CFileHandle m_bus;
+  std::string m_error;
 };

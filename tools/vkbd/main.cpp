@@ -1,8 +1,9 @@
-// orvane_vkbd: plays the keyboard under Wine for tests, demos and people.
-// Reads one command per line on standard input and answers each with one
-// line (listings end with "end"):
-//   plug | unplug            plug the keyboard in, or pull it out; a running
-//                            utility's window is told as the system would
+// orvane_vkbd: plays the keyboard under Wine for tests, demos and people,
+// through the virtual keyboard's drivers (installed into the prefix from
+// beside this program when they are not there). Reads one command per line
+// on standard input and answers each with one line (listings end with "end"):
+//   plug | unplug            plug the keyboard in, or pull it out; the system
+//                            tells the programs that listen, as for a real one
 //   press HEX...             send one input report, e.g. "press 02 00 10 00"
 //   key NAME                 press and release a special key: settings, snip,
 //                            lock, mic, fnlock-off, fnlock-on, fan
@@ -40,13 +41,12 @@ std::string Execute(CVirtualKeyboard& keyboard, const std::string& line) {
   std::istringstream fields(line);
   std::string command;
   if (!(fields >> command)) return "";
-  if (command == "plug" || command == "unplug") {
-    bool arrival = command == "plug";
-    if (arrival) keyboard.Plug(); else keyboard.Unplug();
-    if (HWND utility = FindWindowW(nullptr, L"Orvane_Keyboard_Hid")) {
-      keyboard.NotifyWindow(utility, arrival);
-    }
-    return "ok";
+  if (command == "plug") {
+    if (keyboard.IsPlugged()) return "error: the keyboard is plugged in already";
+    return keyboard.Plug() ? "ok" : "error: the system did not list the keyboard";
+  }
+  if (command == "unplug") {
+    return keyboard.Unplug() ? "ok" : "error: the system still lists the keyboard";
   }
   if (command == "press") {
     std::vector<uint8_t> report;
@@ -54,7 +54,9 @@ std::string Execute(CVirtualKeyboard& keyboard, const std::string& line) {
     if (!ReadHexBytes(fields, 1000, report, error) || report.empty()) {
       return "error: " + (error.empty() ? std::string("no report bytes") : error);
     }
-    return "sent " + std::to_string(keyboard.SendInputReport(report));
+    int reached = keyboard.SendInputReport(report);
+    if (reached < 0) return "error: the keyboard sends input report 02 of at most 8 bytes";
+    return "sent " + std::to_string(reached);
   }
   if (command == "key") {
     std::string name;
@@ -94,17 +96,20 @@ std::string Execute(CVirtualKeyboard& keyboard, const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  auto collections = CVirtualKeyboard::KeyboardCollections();
+  uint32_t collections = VHID_KEYBOARD;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--decoys") == 0) {
-      auto decoys = CVirtualKeyboard::DecoyCollections();
-      collections.insert(collections.begin(), decoys.begin(), decoys.end());
+      collections |= VHID_DECOYS;
     } else {
       std::cerr << "usage: orvane_vkbd [--decoys] < commands\n";
       return 2;
     }
   }
   CVirtualKeyboard keyboard(collections);
+  if (!keyboard.Error().empty()) {
+    std::cout << "error: " << keyboard.Error() << std::endl;
+    return 1;
+  }
   std::cout << "ready" << std::endl;
   std::string line;
   while (std::getline(std::cin, line)) {

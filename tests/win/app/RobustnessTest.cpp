@@ -1,6 +1,7 @@
 // The whole window with the virtual keyboard under long use and hostile
 // input: many unplug/plug and suspend/resume cycles with keys between them,
-// and messages no sender should send. The machine's side is played by fakes.
+// and messages no sender should send. The keyboard is the virtual one in the
+// system's HID stack; the capture device and the fan class are fakes.
 // ORVANE_ENDURANCE_CYCLES sets the cycle count (make bench runs the long form).
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -34,7 +35,7 @@ class RobustnessTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     keyboard = new CVirtualKeyboard;
-    keyboard->Plug();
+    ASSERT_TRUE(keyboard->Plug()) << keyboard->Error();
     captureDevice = new CFakeCaptureDevice;
     fanClass = new CFakeGameZone;
     SystemCalls calls;
@@ -71,6 +72,12 @@ class RobustnessTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(wnd->m_hWnd, nullptr);
     ASSERT_EQ(wnd->m_usbOpen.load(), 1);
+  }
+
+  template <typename Condition>
+  static bool PumpUntil(Condition condition) {
+    for (int waited = 0; !condition() && waited < 10000; waited += 5) PumpMessages(5);
+    return condition();
   }
 
   // Presses snip or lock (in turn, so the repeat filter lets each through)
@@ -113,10 +120,11 @@ TEST_F(RobustnessTest, UnplugPlugCyclesSendTheStateEachTimeAndKeepEveryKeyAndNoH
   size_t reportsBefore = keyboard->FeatureReports().size();
   int handles = 0;
   for (int i = 0; i < cycles; ++i) {
-    keyboard->Unplug();
-    keyboard->NotifyWindow(wnd->m_hWnd, false);
-    keyboard->Plug();
-    keyboard->NotifyWindow(wnd->m_hWnd, true);
+    // The system tells the window of the removal and the arrival.
+    ASSERT_TRUE(keyboard->Unplug());
+    ASSERT_TRUE(PumpUntil([] { return wnd->m_usbOpen.load() == 0; })) << "cycle " << i;
+    ASSERT_TRUE(keyboard->Plug());
+    ASSERT_TRUE(PumpUntil([] { return wnd->m_usbOpen.load() == 1; })) << "cycle " << i;
     ASSERT_TRUE(PressAndWait()) << "cycle " << i;
     if (i == 0) handles = SettledHandles();
   }

@@ -1,57 +1,64 @@
-// Discovery and the probe through the real SetupAPI and HID.DLL calls. Wine
-// offers HID devices of its own; none of them is the keyboard.
+// Discovery through the real SetupAPI and HID.DLL calls among every HID
+// interface the system offers: Wine's own mouse and keyboard, the virtual
+// keyboard and its decoys. Exactly the keyboard's two collections are kept.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <string>
 
 #include "hid/HidDevice.h"
 #include "hid/HidPlatform.h"
-#include "tests/win/support/ChildProcess.h"
 #include "tests/win/support/LogCapture.h"
+#include "tools/vkbd/VirtualKeyboard.h"
 
 namespace {
 
-// Wine's bus driver brings its devices up a moment after a new prefix starts,
-// and in some runs not at all; what is present is checked either way.
-std::vector<std::wstring> PresentInterfaces() {
-  std::vector<std::wstring> paths = EnumerateHidInterfacePaths(HidClassGuid());
-  for (int i = 0; i < 50 && paths.empty(); ++i) {
-    Sleep(100);
-    paths = EnumerateHidInterfacePaths(HidClassGuid());
-  }
+using Paths = std::vector<std::wstring>;
+
+Paths Sorted(Paths paths) {
+  std::sort(paths.begin(), paths.end());
   return paths;
 }
 
-TEST(RealHidPlatform, EnumeratesWinesDevicesAndDiscoveryPassesThemOver) {
-  std::vector<std::wstring> paths = PresentInterfaces();
-  if (paths.empty()) std::printf("note: Wine offers no HID interface in this run\n");
+// The keyboard has taken in a close a moment after the call returns.
+Paths OpenHandlesOnceSettled(CVirtualKeyboard& keyboard, const Paths& expected) {
+  Paths open = Sorted(keyboard.OpenHandles());
+  for (int i = 0; i < 200 && open != expected; ++i) {
+    Sleep(10);
+    open = Sorted(keyboard.OpenHandles());
+  }
+  return open;
+}
 
-  CLogCapture log;
+TEST(RealHidPlatform, AmongEveryInterfaceDiscoveryKeepsExactlyTheKeyboardsPair) {
   CHidDevice link;
+  CLogCapture log;
+  {
+    CVirtualKeyboard keyboard(VHID_KEYBOARD | VHID_DECOYS);
+    ASSERT_TRUE(keyboard.Plug()) << keyboard.Error();
+    Paths listed = EnumerateHidInterfacePaths(HidClassGuid());
+    EXPECT_GE(listed.size(), keyboard.Collections().size());
+    EXPECT_EQ(link.bOpenHidDevice(), 1);
+    auto collections = keyboard.Collections();  // the keyboard's own first
+    Paths pair = Sorted({collections[0].path, collections[1].path});
+    EXPECT_EQ(OpenHandlesOnceSettled(keyboard, pair), pair);
+    std::vector<std::string> lines = log.Messages();
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{"Find_handleDev", "Find_handleInput"}));
+    uint8_t report[8] = {0x05, 0x01};
+    EXPECT_EQ(link.SetFeature(report, sizeof report), 1);
+  }
+  // Only the decoys: nothing is kept, and the link gives up what it held.
+  CVirtualKeyboard decoys(VHID_DECOYS);
+  ASSERT_TRUE(decoys.Plug());
+  log.Clear();
   EXPECT_EQ(link.bOpenHidDevice(), 0);
   EXPECT_EQ(link.DevHandle(), INVALID_HANDLE_VALUE);
   EXPECT_EQ(link.InputHandle(), INVALID_HANDLE_VALUE);
   EXPECT_TRUE(log.Messages().empty());
-
+  EXPECT_EQ(OpenHandlesOnceSettled(decoys, {}), Paths{});
   uint8_t report[8] = {0x05, 0x01};
   EXPECT_EQ(link.SetFeature(report, sizeof report), 0);
-}
-
-TEST(RealHidPlatform, ProbeListsTheSameInterfacesWithTheirReasons) {
-  size_t present = PresentInterfaces().size();
-  CChildProcess probe(L"orvane_probe.exe", L"list");
-  std::string line, last;
-  int notTheKeyboard = 0;
-  while (probe.ReadLine(line, 20000)) {
-    if (line.find("role: none - not the keyboard (vendor 0x845E") != std::string::npos) {
-      ++notTheKeyboard;
-    }
-    last = line;
-  }
-  EXPECT_EQ(probe.WaitForExit(20000), 0u);
-  EXPECT_EQ(last, std::to_string(present) + " HID interface(s)");
-  EXPECT_EQ(notTheKeyboard, static_cast<int>(present));  // Wine's own devices, all passed over
 }
 
 }  // namespace
