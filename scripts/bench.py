@@ -118,14 +118,14 @@ def measure_idle(results):
 
     keyboard = Vkbd()
     keyboard.command("plug")
-    utility = start("Orvane_Keyboard_Hid_vkbd.exe")
+    utility = start("Orvane_Keyboard_Hid.exe")
     deadline = time.time() + 60
     while keyboard.features() == 0 and time.time() < deadline:
         time.sleep(0.5)
-    results["idle_utility"] = idle_cost("Orvane_Keyboard_Hid_vkbd.exe", IDLE_SECONDS)
+    results["idle_utility"] = idle_cost("Orvane_Keyboard_Hid.exe", IDLE_SECONDS)
     keyboard.command("unplug")
     time.sleep(1)
-    results["idle_no_keyboard"] = idle_cost("Orvane_Keyboard_Hid_vkbd.exe", IDLE_SECONDS)
+    results["idle_no_keyboard"] = idle_cost("Orvane_Keyboard_Hid.exe", IDLE_SECONDS)
     stop(utility, "Orvane_Keyboard_Hid")
     keyboard.close()
 
