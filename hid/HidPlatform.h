@@ -1,6 +1,5 @@
-// The HID class driver and device-installer calls that discovery makes. The
-// utility links the real ones (HidPlatformWin.cpp); the virtual-keyboard
-// build links the virtual keyboard's instead, and nothing else differs.
+// The HID class driver and device-installer calls that discovery makes
+// (HidPlatformWin.cpp), apart from the rest of the link.
 #pragma once
 
 #include <windows.h>

@@ -15,10 +15,8 @@ add_library(orvane_fw STATIC
 target_include_directories(orvane_fw PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(orvane_fw PUBLIC wtsapi32)
 
-# The keyboard link. Its HID platform calls are resolved at link time: the
-# utility links the real SetupAPI/HID.DLL ones (an object library, so the
-# link order of static archives cannot drop them); a unit test may link
-# stand-ins that fail where the system would not.
+# The keyboard link, and its SetupAPI/HID.DLL calls (an object library, so
+# the link order of static archives cannot drop them).
 add_library(orvane_hid STATIC hid/HidDevice.cpp hid/ServiceThread.cpp hid/StopSignal.cpp)
 target_link_libraries(orvane_hid PUBLIC orvane_log)
 add_library(orvane_hid_platform OBJECT hid/HidPlatformWin.cpp)

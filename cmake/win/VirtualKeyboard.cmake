@@ -3,7 +3,7 @@
 # 64-bit whatever this tree builds: Wine's device host in the 64-bit prefixes
 # the tests use is a 64-bit process. Built with the x86-64 gcc directly,
 # since a CMake tree has one compiler per language.
-find_program(VHID_CC x86_64-w64-mingw32-gcc REQUIRED)
+find_program(VHID_CC NAMES x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-gcc REQUIRED)
 set(VHID_FLAGS -std=gnu11 -O2 -Wall -Wextra -Wshadow -Wformat=2 -I${CMAKE_SOURCE_DIR})
 if(ORVANE_WERROR)
   list(APPEND VHID_FLAGS -Werror)

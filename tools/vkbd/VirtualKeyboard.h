@@ -68,9 +68,12 @@ class CVirtualKeyboard {
   // Paths of the collections the programs hold open, one entry per handle.
   std::vector<std::wstring> OpenHandles();
 
- private:
+  // One request to the bus as it stands (VhidControl.h); tests send it
+  // malformed ones.
   bool Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
                DWORD* returned = nullptr);
+
+ private:
   bool WaitListed(uint32_t collections);
 
   const uint32_t m_collections;

@@ -19,6 +19,7 @@
 #include "tests/win/support/HandleCount.h"
 #include "tests/win/support/LogCapture.h"
 #include "tests/win/support/Stopwatch.h"
+#include "tools/vhid/VhidControl.h"
 #include "tools/vkbd/VirtualKeyboard.h"
 
 // Heap allocations made on the thread g_countedThread names (none when 0).
@@ -376,6 +377,33 @@ TEST(Reader, DiscoveryRunsUnderAStreamOfReportsDeliverNoReportTwice) {
   }
   EXPECT_GT(seen.size(), 0u);
   EXPECT_LE(sink.posts.load(), static_cast<int>(seen.size()));
+}
+
+// The bus answers what a buggy or hostile client sends with a failure and
+// lives on: the keyboard still plugs in and types.
+TEST(VirtualBus, MalformedRequestsFailAndTheKeyboardStillWorks) {
+  CVirtualKeyboard keyboard;
+  ASSERT_TRUE(keyboard.Error().empty()) << keyboard.Error();
+  std::vector<uint8_t> big(70000, 0x02);
+  ULONG out = 0;
+  VHID_PLUG plug = {0x17EF, 0x6100, 0};  // no collection
+  VHID_PLUG unknown = {0x17EF, 0x6100, 1u << 31};
+  EXPECT_FALSE(keyboard.Control(IOCTL_VHID_PLUG, &plug, sizeof plug, nullptr, 0));
+  EXPECT_FALSE(keyboard.Control(IOCTL_VHID_PLUG, &unknown, sizeof unknown, nullptr, 0));
+  EXPECT_FALSE(keyboard.Control(IOCTL_VHID_PLUG, big.data(), 3, nullptr, 0));
+  EXPECT_FALSE(keyboard.Control(IOCTL_VHID_SEND_INPUT, big.data(), 0, &out, sizeof out));
+  EXPECT_FALSE(keyboard.Control(IOCTL_VHID_SEND_INPUT, big.data(), 9, &out, sizeof out));
+  EXPECT_FALSE(keyboard.Control(IOCTL_VHID_SEND_INPUT, big.data(), static_cast<DWORD>(big.size()), &out, sizeof out));
+  EXPECT_FALSE(keyboard.Control(IOCTL_VHID_SEND_INPUT, big.data(), 4, nullptr, 0));
+  EXPECT_FALSE(keyboard.Control(IOCTL_VHID_REFUSE, big.data(), 2, nullptr, 0));
+  EXPECT_FALSE(keyboard.Control(IOCTL_VHID_STATUS, nullptr, 0, big.data(), 7));
+  EXPECT_FALSE(keyboard.Control(IOCTL_VHID_FEATURES, nullptr, 0, big.data(), 3));
+  EXPECT_FALSE(keyboard.Control(ORVANE_VHID_CTL(77), big.data(), 16, big.data(), 16));
+  EXPECT_EQ(keyboard.SendInputReport({0x05, 0x00, 0x10}), -1);  // not a report it sends
+  ASSERT_TRUE(keyboard.Plug());
+  CHidDevice link;
+  EXPECT_EQ(link.bOpenHidDevice(), 1);
+  EXPECT_EQ(keyboard.SendInputReport({0x02, 0x00, 0x10}), 1);
 }
 
 // Fails the first n thread creations with ERROR_NOT_ENOUGH_MEMORY.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/win/support/ChildProcess.h"
+#include "tests/win/support/VkbdProcess.h"
 #include "tools/vkbd/VirtualKeyboard.h"
 
 namespace {
@@ -90,6 +91,22 @@ TEST(Probe, WatchWithoutTheKeyboardSaysSoAndFails) {
   EXPECT_NE(std::find(lines.begin(), lines.end(),
                       "key collection: missing - is the keyboard plugged in?"),
             lines.end());
+}
+
+// The vkbd program answers a bad command or report with an error line and
+// goes on.
+TEST(VkbdProgram, BadCommandsAndReportsGetAnErrorLineAndTheRestStillWorks) {
+  CVkbdProcess keyboard;
+  ASSERT_TRUE(keyboard.Ready());
+  for (const char* bad : {"press", "press 0x02", "press 2g", "press 01 00 10 00",
+                          "press 02 00 00 00 00 00 00 00 00", "key nothing", "wait soon",
+                          "refuse -1", "jump"}) {
+    EXPECT_EQ(keyboard.Command(bad).rfind("error: ", 0), 0u) << bad;
+  }
+  EXPECT_EQ(keyboard.Command("plug"), "ok");
+  EXPECT_EQ(keyboard.Command("plug"), "error: the keyboard is plugged in already");
+  EXPECT_EQ(keyboard.Command("press 02 00 10 00"), "sent 0");  // nobody holds it open
+  EXPECT_EQ(keyboard.Command("unplug"), "ok");
 }
 
 }  // namespace
