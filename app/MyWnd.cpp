@@ -12,6 +12,7 @@ const wchar_t kCompanionTitle[] = L"Orvane_Keyboard";
 
 CMyWnd::CMyWnd(SystemCalls calls)
     : m_consoleUser(calls.consoleUser),
+      m_shellCalls(calls.actions.shell),
       m_actions(ActionState{m_micMuted, m_fnLock, m_fanMode, m_configPath},
                 std::move(calls.actions)) {
   m_hidDevice.m_vendorId = kKeyboardVendorId;

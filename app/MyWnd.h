@@ -60,7 +60,8 @@ class CMyWnd : public CWnd {
   static constexpr UINT kMsgSettingsChanged = WM_USER + 0xFF;
   static constexpr UINT kMsgKeyEvent = kKeyEventMessage;  // posted by the reader
   static constexpr UINT kMsgReserved = WM_USER + 0x101;
-  // Our own: the Fn-lock report was refused; wParam is the retries made.
+  // Our own: an opening's Fn-lock report was refused (which one, the window
+  // learns from its own state: any program may post this).
   static constexpr UINT kMsgFnLockRefused = WM_APP + 1;
   // Command ids of WM_COMMAND that companion programs send.
   static constexpr UINT kCmdShowTrayIcon = 1123;
@@ -111,12 +112,19 @@ class CMyWnd : public CWnd {
   void ReopenAfterWakeUp();
   bool SendFnLockReport(int32_t state);  // true when the keyboard took it
   void RetryFnLockReport();
+  void ArmFnLockRetry();  // the next try of the series, or its end
   void FillTrayIcon();
   void RemoveTrayIcon();  // the delete request, when an add was made
 
   NOTIFYICONDATAW m_trayIcon = {};  // filled at creation, handed to the shell
-  int m_fnLockRetries = 0;          // of the refused report, window thread only
+  // Each opening's report is numbered; one refused leaves its number for the
+  // window thread, which runs its retries while no newer opening came.
+  std::atomic<uint32_t> m_fnLockOpenings{0};
+  std::atomic<uint32_t> m_fnLockRefusedOpening{0};  // 0: none waiting
+  uint32_t m_fnLockRetryOpening = 0;  // the series running, 0: none; window thread only
+  int m_fnLockRetries = 0;            // of that series
   std::wstring (*m_consoleUser)();
+  ShellCalls m_shellCalls;   // for the companion program's start
   CHotkeyActions m_actions;  // bound to the state members above
 };
 
@@ -127,6 +135,9 @@ extern const wchar_t kCompanionTitle[];
 // The keyboard is opened this long after start and after a resume, when the
 // system has settled.
 constexpr DWORD kKeyboardSettleMs = 10000;
+
+// The debugger line of a device change: the event type and its data.
+std::wstring DeviceChangeDebugLine(WPARAM eventType, LPARAM eventData);
 
 // 1 after an add request for the notification-area icon, 0 after a delete.
 extern int g_bTrayIconShown;

@@ -53,5 +53,5 @@ void CMyWnd::OnLaunchGaming() {
   // Never a bare name, which the current folder would resolve.
   if (!GetModuleDirectory(&path)) return;
   path += L"Gaming.exe";
-  ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+  m_shellCalls.shellExecute(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
 }

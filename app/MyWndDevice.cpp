@@ -38,8 +38,12 @@ void CMyWnd::SendFnLockState(int32_t state) {
   // A fresh discovery first: the report always goes through a newly opened
   // vendor-defined collection.
   if (!m_hidDevice.bOpenHidDevice()) return;
+  uint32_t opening = ++m_fnLockOpenings;
   // The tries are timed on the window thread, whichever thread sends first.
-  if (!SendFnLockReport(state)) PostMessageW(m_hWnd, kMsgFnLockRefused, 0, 0);
+  if (!SendFnLockReport(state)) {
+    m_fnLockRefusedOpening = opening;
+    PostMessageW(m_hWnd, kMsgFnLockRefused, 0, 0);
+  }
 }
 
 bool CMyWnd::SendFnLockReport(int32_t state) {
@@ -47,22 +51,40 @@ bool CMyWnd::SendFnLockReport(int32_t state) {
   return m_hidDevice.SetFeature(report, sizeof report) != 0;
 }
 
-LRESULT CMyWnd::OnFnLockRefused(WPARAM retries, LPARAM) {
-  m_fnLockRetries = static_cast<int>(retries);
-  if (m_fnLockRetries == static_cast<int>(std::size(kFnLockRetryMs))) {
-    LogWrite("SendFnLockState refused, left until the next opening");
-    return 0;
-  }
-  UINT pause = kFnLockRetryMs[m_fnLockRetries];
-  LogWrite("SendFnLockState refused, retry %d in %u ms", m_fnLockRetries + 1, pause);
-  // A refusal of a new opening starts the tries afresh.
-  SetTimer(m_hWnd, kFnLockRetryTimer, pause, nullptr);
+LRESULT CMyWnd::OnFnLockRefused(WPARAM, LPARAM) {
+  // Only a refusal of ours counts, and only while no newer opening came.
+  uint32_t opening = m_fnLockRefusedOpening.exchange(0);
+  if (opening == 0 || opening != m_fnLockOpenings) return 0;
+  m_fnLockRetryOpening = opening;
+  m_fnLockRetries = 0;
+  ArmFnLockRetry();
   return 0;
 }
 
+void CMyWnd::ArmFnLockRetry() {
+  if (m_fnLockRetries == static_cast<int>(std::size(kFnLockRetryMs))) {
+    LogWrite("SendFnLockState refused, left until the next opening");
+    m_fnLockRetryOpening = 0;
+    return;
+  }
+  UINT pause = kFnLockRetryMs[m_fnLockRetries];
+  LogWrite("SendFnLockState refused, retry %d in %u ms", m_fnLockRetries + 1, pause);
+  SetTimer(m_hWnd, kFnLockRetryTimer, pause, nullptr);
+}
+
 void CMyWnd::RetryFnLockReport() {
+  // A timer of no series of ours, or one a newer opening has taken over.
+  if (m_fnLockRetryOpening == 0 || m_fnLockRetryOpening != m_fnLockOpenings) {
+    m_fnLockRetryOpening = 0;
+    return;
+  }
   // The state as it is now: a key may have changed it since.
-  if (!SendFnLockReport(m_fnLock)) OnFnLockRefused(m_fnLockRetries + 1, 0);
+  if (SendFnLockReport(m_fnLock)) {
+    m_fnLockRetryOpening = 0;
+    return;
+  }
+  ++m_fnLockRetries;
+  ArmFnLockRetry();
 }
 
 int CMyWnd::CheckDeviceVPID(const void* header, uint32_t vendorId, uint32_t productId) {
@@ -74,11 +96,21 @@ int CMyWnd::CheckDeviceVPID(const void* header, uint32_t vendorId, uint32_t prod
   return result;
 }
 
-LRESULT CMyWnd::OnDeviceChange(WPARAM eventType, LPARAM eventData) {
+std::wstring DeviceChangeDebugLine(WPARAM eventType, LPARAM eventData) {
   wchar_t line[64];
+  // The event data is a pointer: whole in the 64-bit build too.
+#ifdef _WIN64
+  swprintf(line, std::size(line), L"OnDeviceChange %d, %llx\n", static_cast<int>(eventType),
+           static_cast<unsigned long long>(eventData));
+#else
   swprintf(line, std::size(line), L"OnDeviceChange %d, %x\n", static_cast<int>(eventType),
            static_cast<unsigned>(eventData));
-  OutputDebugStringW(line);
+#endif
+  return line;
+}
+
+LRESULT CMyWnd::OnDeviceChange(WPARAM eventType, LPARAM eventData) {
+  OutputDebugStringW(DeviceChangeDebugLine(eventType, eventData).c_str());
   LogWrite("OnDeviceChange Open Usb:%d", m_usbOpen.load());
 
   const void* header = reinterpret_cast<const void*>(eventData);

@@ -56,9 +56,7 @@ int CHidDevice::bOpenHidDevice() {
 
   int found = 0;
   for (const std::wstring& path : EnumerateHidInterfacePaths(HidClassGuid())) {
-    CFileHandle device(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_OVERLAPPED, nullptr));
+    CFileHandle device = OpenHidInterface(path);
     if (!device) continue;
     // An interface that does not answer its queries is not the keyboard's.
     HidInterfaceFacts facts;

@@ -76,6 +76,8 @@ class CHidDevice {
     return static_cast<int>(reinterpret_cast<INT_PTR>(handle));
   }
   void ReadPass(IKeyReportSink& sink);
+  // One start of ServiceThread into g_hThread, logged when it succeeds.
+  HANDLE TryStartReader();
   void ReleaseHandles();  // caller holds m_linkMutex
 
   std::mutex m_linkMutex;  // the handle values, and whole discovery runs

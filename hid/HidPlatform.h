@@ -7,12 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "fw/UniqueHandle.h"
 #include "hid/HidInterfaceRules.h"
 
 GUID HidClassGuid();
 
 // Device paths of the present HID interfaces, in enumeration order.
 std::vector<std::wstring> EnumerateHidInterfacePaths(const GUID& hidGuid);
+
+// An interface opened as discovery opens each: for reading and writing,
+// shared, overlapped.
+CFileHandle OpenHidInterface(const std::wstring& path);
 
 // Capabilities (usage page, usage) and attributes (vendor, product) of an
 // opened collection; false when any query fails.

@@ -49,6 +49,12 @@ std::vector<std::wstring> EnumerateHidInterfacePaths(const GUID& hidGuid) {
   return paths;
 }
 
+CFileHandle OpenHidInterface(const std::wstring& path) {
+  return CFileHandle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OVERLAPPED, nullptr));
+}
+
 bool bQueryHidCollection(HANDLE device, HidInterfaceFacts* facts) {
   PHIDP_PREPARSED_DATA preparsed = nullptr;
   if (!HidD_GetPreparsedData(device, &preparsed)) return false;

@@ -91,14 +91,18 @@ void CHidDevice::ReadPass(IKeyReportSink& sink) {
                    m_repeatFilter, sink);
 }
 
-void CHidDevice::StartServiceThread() {
+HANDLE CHidDevice::TryStartReader() {
   HANDLE thread = m_pfnCreateThread(ServiceThread, this);
   if (thread) {
     g_hThread = thread;
     m_ownsReaderThread = true;
     LogWrite("ServiceThread g_hThread :%d ", HandleForLog(thread));
-    return;
   }
+  return thread;
+}
+
+void CHidDevice::StartServiceThread() {
+  if (TryStartReader()) return;
   LogWrite("ServiceThread Fall2_%d", static_cast<int>(GetLastError()));
   bHidCallBackThread();
 }
@@ -108,14 +112,8 @@ DWORD CHidDevice::bHidCallBackThread() {
   int attempts = 0;
   for (;;) {
     LogWrite("bHidCallBackThread_in");
-    HANDLE thread = m_pfnCreateThread(ServiceThread, this);
     ++attempts;
-    if (thread) {
-      g_hThread = thread;
-      m_ownsReaderThread = true;
-      LogWrite("ServiceThread g_hThread :%d ", HandleForLog(thread));
-      break;
-    }
+    if (TryStartReader()) break;
     DWORD error = GetLastError();
     if (attempts == 1) firstResult = error;
     LogWrite("ServiceThread Fall_%d", static_cast<int>(error));

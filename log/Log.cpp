@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "fw/FileFind.h"
 #include "fw/UniqueHandle.h"
 #include "log/LogStamp.h"
 
@@ -33,7 +34,9 @@ std::wstring Widen(const char* text, UINT codePage) {
   return wide;
 }
 
-std::string Narrow(const std::wstring& text) {
+}  // namespace
+
+std::string ToAnsi(const std::wstring& text) {
   int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
   if (size <= 0) return std::string();
   std::string narrow(size, '\0');
@@ -42,20 +45,20 @@ std::string Narrow(const std::wstring& text) {
   return narrow;
 }
 
-bool FileExists(const std::wstring& path) {
-  WIN32_FIND_DATAW found;
-  return CFindHandle(FindFirstFileW(path.c_str(), &found)).IsValid();
-}
+namespace {
 
 struct FileCloser {
   void operator()(FILE* file) const { std::fclose(file); }
 };
 
-// What vsnprintf would make of format and args, with two differences: a
+// What vsnprintf would make of format and args, with three differences: a
 // "%S" argument reaches the text through the ANSI code page, as the rest
 // of the line does, not through the runtime's "C" locale, which knows no
-// character beyond ASCII; and a conversion that cannot be rendered costs
-// only itself, not the line. Cut at 1023 characters, as the buffer was.
+// character beyond ASCII; a conversion that cannot be rendered costs only
+// itself, not the line; and a conversion this does not know (a float, a
+// "*" width, a wide "%ls", a length such as I64 or z) ends the line there,
+// as it stands, since the size of its argument, and so of every one after
+// it, is unknown. Cut at 1023 characters, as the buffer was.
 std::string FormatMessageText(const char* format, va_list args)
     __attribute__((format(printf, 1, 0)));
 std::string FormatMessageText(const char* format, va_list args) {
@@ -67,47 +70,42 @@ std::string FormatMessageText(const char* format, va_list args) {
     }
     const char* start = p++;
     while (*p && std::strchr("-+ #0123456789.", *p)) ++p;
-    while (*p && std::strchr("hlL", *p)) ++p;
+    const char* lengthStart = p;
+    while (*p && std::strchr("hl", *p)) ++p;
     if (!*p) {
       text += start;  // a lone conversion at the end stands as written
       break;
     }
+    const std::string length(lengthStart, p);
     std::string spec(start, ++p);
+    const bool integer = std::strchr("cdiouxX", spec.back()) &&
+                         (length.empty() || (spec.back() != 'c' && length.size() <= 2 &&
+                                             length != "lh" && length != "hl"));
     char piece[1024];
-    int length = -1;
+    int written = -1;
 #pragma GCC diagnostic push
 // Each spec is one conversion cut from the format, which LogWrite's callers have checked.
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    switch (spec.back()) {
-      case '%':
-        text += '%';
-        continue;
-      case 'S': {
-        const wchar_t* wide = va_arg(args, const wchar_t*);
-        spec.back() = 's';
-        length = std::snprintf(piece, sizeof piece, spec.c_str(),
-                               wide ? Narrow(wide).c_str() : "(null)");
-        break;
-      }
-      case 's':
-        length = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, const char*));
-        break;
-      case 'c': case 'd': case 'i': case 'o': case 'u': case 'x': case 'X':
-        if (spec.find("ll") != std::string::npos) {
-          length = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, long long));
-        } else {
-          length = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, int));
-        }
-        break;
-      case 'p':
-        length = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, void*));
-        break;
-      default:
-        text += spec;  // not a conversion we know: it takes no argument
-        continue;
+    if (spec.back() == '%' && length.empty()) {
+      text += '%';
+      continue;
+    } else if (spec.back() == 'S' && length.empty()) {
+      const wchar_t* wide = va_arg(args, const wchar_t*);
+      spec.back() = 's';
+      written = std::snprintf(piece, sizeof piece, spec.c_str(), wide ? ToAnsi(wide).c_str() : "(null)");
+    } else if (spec.back() == 's' && length.empty()) {
+      written = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, const char*));
+    } else if (integer && length == "ll") {
+      written = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, long long));
+    } else if (integer) {
+      written = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, int));
+    } else if (spec.back() == 'p' && length.empty()) {
+      written = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, void*));
+    } else {
+      break;
     }
 #pragma GCC diagnostic pop
-    if (length > 0) text.append(piece, std::min<size_t>(length, sizeof piece - 1));
+    if (written > 0) text.append(piece, std::min<size_t>(written, sizeof piece - 1));
   }
   if (text.size() > 1023) text.resize(1023);
   return text;
@@ -136,11 +134,11 @@ void LogAppendLine(const wchar_t* text, int mode) {
   SYSTEMTIME now;
   GetLocalTime(&now);
   std::string stamp = FormatLogStamp(now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
-  std::string line = Narrow(Widen(stamp.c_str(), CP_ACP) + text);
+  std::string line = ToAnsi(Widen(stamp.c_str(), CP_ACP) + text);
 
-  if (!FileExists(path)) EnsureLogFolder(kLogRelativePath);
+  if (!CFileFind().FindFile(path.c_str())) EnsureLogFolder(kLogRelativePath);
   std::unique_ptr<FILE, FileCloser> file(
-      std::fopen(Narrow(path).c_str(), mode == 1 ? "wt" : "at"));
+      std::fopen(ToAnsi(path).c_str(), mode == 1 ? "wt" : "at"));
   if (!file) return;
   // Written literally: a percent sign in the message stays as it is.
   std::fputs(line.c_str(), file.get());

@@ -3,6 +3,8 @@
 // start. Callable from any thread; each line is appended whole.
 #pragma once
 
+#include <string>
+
 // 1 switches the log on; any other value is off.
 extern int g_bLogEnabled;
 
@@ -13,6 +15,9 @@ void LogWrite(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Stamps text and appends it as a line; mode 1 starts the file afresh.
 void LogAppendLine(const wchar_t* text, int mode);
+
+// text in the ANSI code page, as the log's lines are written.
+std::string ToAnsi(const std::wstring& text);
 
 // Creates what is missing of "C:\" + relativePath. 0 when the file itself
 // could be created at once, 1 when the folders were walked instead.

@@ -27,7 +27,7 @@ int32_t ReadSmartFan(const std::wstring& path) {
 
 SettingsRecord ReadSettings(const std::wstring& path) {
   SettingsRecord settings;
-  settings.smartFan = CIniFile(path).GetInt(kSection, kSmartFanKey, 0);
+  settings.smartFan = ReadSmartFan(path);
   settings.ver = CIniFile(path).GetString(kSection, kVerKey, L"");
   return settings;
 }

@@ -1,9 +1,9 @@
 # The utility: one library per subsystem, then the executable and the
-# variants of it that differ only in their entry file or HID platform.
+# variants of it that differ only in their entry file.
 option(ORVANE_DIAGNOSTIC_LOG "Build Orvane_Keyboard_Hid.exe with the log on at start" OFF)
 
 add_library(orvane_log STATIC log/Log.cpp)
-target_link_libraries(orvane_log PUBLIC orvane_portable)
+target_link_libraries(orvane_log PUBLIC orvane_portable orvane_fw)
 
 # Our stand-in for the application framework, and the plain system queries.
 add_library(orvane_fw STATIC

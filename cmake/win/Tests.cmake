@@ -20,6 +20,11 @@ function(orvane_win_test name)
   endif()
 endfunction()
 
+# A program that ends with 0 without having run its tests fails.
+add_test(NAME wine_test_needs_the_summary COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-test cmd.exe /c echo ran)
+set_tests_properties(wine_test_needs_the_summary PROPERTIES
+  PASS_REGULAR_EXPRESSION "ended with 0 but without GoogleTest's summary")
+
 # log
 orvane_win_test(log_tests SOURCES tests/win/log/LogTest.cpp LIBS orvane_log LOCK c_log)
 # Once more where the ANSI code page is Cyrillic (1251): Wine takes it from
@@ -115,8 +120,9 @@ add_executable(Gaming WIN32 tests/win/programs/GamingMarker.cpp)
 target_link_options(Gaming PRIVATE -municode)
 orvane_win_test(main_window_tests SOURCES tests/win/app/MainWindowTest.cpp
   LIBS orvane_app orvane_hid_platform orvane_virtual_keyboard
-  LOCK main_instance c_log vkbd fnlock_registry)
+  LOCK main_instance c_log vkbd fnlock_registry osd_mutex desktop_input)
 add_dependencies(main_window_tests Gaming)
+orvane_carry_osd_bitmaps(main_window_tests)  # the Fn-lock keys show the bar
 orvane_win_test(dispatcher_tests SOURCES tests/win/app/DispatcherTest.cpp
   LIBS orvane_app orvane_hid_platform orvane_sim
   LOCK main_instance c_log fnlock_registry config_file osd_mutex mic_companion desktop_input vkbd)

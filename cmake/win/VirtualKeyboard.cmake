@@ -37,7 +37,7 @@ add_custom_target(vhid_package ALL DEPENDS ${VHID_PACKAGE} ${CMAKE_BINARY_DIR}/o
 
 # The drivers' client: plugs the keyboard in and out, types and reads back.
 add_library(orvane_virtual_keyboard STATIC tools/vkbd/VirtualKeyboard.cpp)
-target_link_libraries(orvane_virtual_keyboard PUBLIC orvane_portable setupapi)
+target_link_libraries(orvane_virtual_keyboard PUBLIC orvane_fw orvane_hid_platform)
 add_dependencies(orvane_virtual_keyboard vhid_package)
 add_executable(orvane_vkbd tools/vkbd/main.cpp)
 target_link_libraries(orvane_vkbd orvane_virtual_keyboard orvane_tools)

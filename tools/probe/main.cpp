@@ -15,25 +15,17 @@
 #include "hid/HidInterfaceRules.h"
 #include "hid/HidPlatform.h"
 #include "hid/KeyboardIds.h"
+#include "log/Log.h"
 #include "tools/common/ReportPrinter.h"
 
 namespace {
-
-std::string Narrow(const std::wstring& text) {
-  int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string narrow(size > 0 ? size - 1 : 0, '\0');
-  if (size > 1) WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], size, nullptr, nullptr);
-  return narrow;
-}
 
 int List() {
   int count = 0;
   for (const std::wstring& path : EnumerateHidInterfacePaths(HidClassGuid())) {
     ++count;
-    std::cout << Narrow(path) << "\n";
-    CFileHandle device(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_OVERLAPPED, nullptr));
+    std::cout << ToAnsi(path) << "\n";
+    CFileHandle device = OpenHidInterface(path);
     if (!device) {
       std::cout << "  role: none - cannot be opened for reading and writing (error "
                 << GetLastError() << ")\n";

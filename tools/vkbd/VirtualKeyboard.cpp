@@ -2,27 +2,20 @@
 
 #include <initguid.h>
 #include <winioctl.h>
-#include <setupapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "fw/SystemInfo.h"
+#include "hid/HidPlatform.h"
 #include "tools/vhid/VhidControl.h"
 #include "tools/vhid/VhidKeyboard.h"
 
 namespace {
 
-const GUID kHidClass = {0x4d1e55b2, 0xf16f, 0x11cf, {0x88, 0xcb, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 constexpr DWORD kWaitMs = 20000;
-
-struct DeviceInfoSetTraits {
-  using Type = HDEVINFO;
-  static Type Empty() { return INVALID_HANDLE_VALUE; }
-  static void Close(Type set) { SetupDiDestroyDeviceInfoList(set); }
-};
-using CDeviceInfoSet = CUniqueHandle<DeviceInfoSetTraits>;
 
 std::string LastError(const char* call) {
   char text[96];
@@ -30,37 +23,14 @@ std::string LastError(const char* call) {
   return text;
 }
 
-std::vector<std::wstring> InterfacePaths(const GUID& interfaceClass) {
-  std::vector<std::wstring> paths;
-  CDeviceInfoSet set(SetupDiGetClassDevsW(&interfaceClass, nullptr, nullptr,
-                                          DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-  if (!set) return paths;
-  SP_DEVICE_INTERFACE_DATA data = {};
-  data.cbSize = sizeof data;
-  for (DWORD i = 0; SetupDiEnumDeviceInterfaces(set.Get(), nullptr, &interfaceClass, i, &data); ++i) {
-    DWORD size = 0;
-    SetupDiGetDeviceInterfaceDetailW(set.Get(), &data, nullptr, 0, &size, nullptr);
-    if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) continue;
-    std::unique_ptr<DWORD[]> buffer(new DWORD[(size + sizeof(DWORD) - 1) / sizeof(DWORD)]);
-    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.get());
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-    if (SetupDiGetDeviceInterfaceDetailW(set.Get(), &data, detail, size, nullptr, nullptr)) {
-      paths.emplace_back(detail->DevicePath);
-    }
-  }
-  return paths;
-}
-
-std::wstring ProgramFolder() {
-  wchar_t path[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.rfind(L'\\') + 1);
-}
-
 // The drivers' own installer beside the program, waited for.
 bool bInstallBus(std::string& error) {
-  std::wstring installer = ProgramFolder() + L"orvane_vhid_install.exe";
+  std::wstring folder;
+  if (!GetModuleDirectory(&folder)) {
+    error = "the folder of this program cannot be had";
+    return false;
+  }
+  std::wstring installer = folder + L"orvane_vhid_install.exe";
   std::wstring commandLine = L"\"" + installer + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -81,7 +51,7 @@ bool bInstallBus(std::string& error) {
 }
 
 std::wstring BusPath() {
-  std::vector<std::wstring> paths = InterfacePaths(GUID_ORVANE_VHID_CONTROL);
+  std::vector<std::wstring> paths = EnumerateHidInterfacePaths(GUID_ORVANE_VHID_CONTROL);
   return paths.empty() ? std::wstring() : paths.front();
 }
 
@@ -154,7 +124,7 @@ bool CVirtualKeyboard::Control(DWORD code, const void* in, DWORD inSize, void* o
 bool CVirtualKeyboard::WaitListed(uint32_t collections) {
   std::vector<VirtualCollection> all = Collections();
   for (DWORD waited = 0;; waited += 20) {
-    std::vector<std::wstring> present = InterfacePaths(kHidClass);
+    std::vector<std::wstring> present = EnumerateHidInterfacePaths(HidClassGuid());
     for (auto& path : present) path = Lower(path);
     bool settled = std::all_of(all.begin(), all.end(), [&](const VirtualCollection& c) {
       bool listed = std::find(present.begin(), present.end(), c.path) != present.end();

@@ -179,6 +179,15 @@ TEST(EndToEnd, EachKeyActsAndTheLogTellsTheWholeSession) {
   PostMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
   PostMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
   ASSERT_EQ(keyboard.WaitForFeatureReports(3, kOpenWaitMs).size(), 3u);
+  // Forged refusals and a retry timer from this other program: nothing is
+  // sent or logged (the session's last lines are the wake-up's), and the
+  // window still answers.
+  for (WPARAM count : {WPARAM(0x10000000), WPARAM(1), WPARAM(-1)}) PostMessageW(window, 0x8001, count, 0);
+  PostMessageW(window, WM_TIMER, 100103, 0);
+  DWORD_PTR answer = 0;
+  EXPECT_NE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer), 0);
+  Sleep(2500);  // past every pause
+  EXPECT_EQ(keyboard.FeatureReports().size(), 3u);
   PostMessageW(window, WM_COMMAND, 6002, 0);
   EXPECT_EQ(utility.WaitForExit(), 0u);
   std::filesystem::remove(std::filesystem::path(BesideTests(L"config")));

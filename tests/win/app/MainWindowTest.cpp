@@ -147,6 +147,62 @@ TEST_F(MainWindowTest, AKeyboardThatRefusesEveryFnLockReportIsLeftAfterTheThirdR
   EXPECT_EQ(wnd.m_usbOpen.load(), 1);
 }
 
+// Any program may post the refusal message or a timer of the retry's id:
+// neither does anything unless a refusal of ours waits.
+TEST_F(MainWindowTest, ForgedRefusalsAndRetryTimersSendNothingAndLeaveNoTimer) {
+  ASSERT_TRUE(keyboard.Plug());
+  ASSERT_EQ(wnd.m_hidDevice.bOpenHidDevice(), 1);  // a report could go
+  log.Clear();
+  for (WPARAM count : {WPARAM(0), WPARAM(2), WPARAM(3), WPARAM(0x10000000), WPARAM(-1)}) {
+    PostMessageW(wnd.m_hWnd, CMyWnd::kMsgFnLockRefused, count, 0);
+  }
+  PostMessageW(wnd.m_hWnd, WM_TIMER, CMyWnd::kFnLockRetryTimer, 0);
+  PumpMessages(2500);  // past every pause
+  DWORD_PTR answer = 0;
+  EXPECT_NE(SendMessageTimeoutW(wnd.m_hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer), 0);
+  EXPECT_TRUE(keyboard.FeatureReports().empty());
+  EXPECT_TRUE(log.Messages().empty());
+  EXPECT_FALSE(KillTimer(wnd.m_hWnd, CMyWnd::kFnLockRetryTimer));
+}
+
+// A retry sends the state of its moment; the keyboard's own Fn-lock keys
+// send nothing, a retry pending or not.
+TEST_F(MainWindowTest, ARetrySendsTheStateOfItsMomentAndFnLockKeysSendNothing) {
+  ASSERT_TRUE(keyboard.Plug());
+  keyboard.RefuseFeatureReports(1);
+  SendMessageW(wnd.m_hWnd, WM_TIMER, CMyWnd::kWakeUpTimer, 0);  // stored 1: refused
+  PumpMessages(100);  // the retry is armed for 500 ms
+  SendMessageW(wnd.m_hWnd, CMyWnd::kMsgKeyEvent, 16, 0);  // Fn lock off meanwhile
+  EXPECT_TRUE(keyboard.FeatureReports().empty());
+  for (int i = 0; i < 100 && keyboard.FeatureReports().empty(); ++i) PumpMessages(50);
+  EXPECT_EQ(keyboard.FeatureReports(), (Reports{{0x05, 0x00, 0, 0, 0, 0, 0, 0}}));
+  SendMessageW(wnd.m_hWnd, CMyWnd::kMsgKeyEvent, 32, 0);
+  PumpMessages(300);
+  EXPECT_EQ(keyboard.FeatureReports().size(), 1u);
+}
+
+TEST_F(MainWindowTest, ANewOpeningsReportEndsTheRetriesOfTheOneBefore) {
+  ASSERT_TRUE(keyboard.Plug());
+  keyboard.RefuseFeatureReports(1);
+  SendMessageW(wnd.m_hWnd, WM_TIMER, CMyWnd::kWakeUpTimer, 0);  // refused
+  PumpMessages(100);  // the retry is armed for 500 ms
+  SendMessageW(wnd.m_hWnd, WM_TIMER, CMyWnd::kWakeUpTimer, 0);  // taken
+  ASSERT_EQ(keyboard.FeatureReports().size(), 1u);
+  PumpMessages(3000);
+  EXPECT_EQ(keyboard.FeatureReports().size(), 1u);
+  EXPECT_FALSE(KillTimer(wnd.m_hWnd, CMyWnd::kFnLockRetryTimer));
+}
+
+TEST(DeviceChangeDebugLine, ShowsTheWholeEventData) {
+#ifdef _WIN64
+  EXPECT_EQ(DeviceChangeDebugLine(DBT_DEVICEARRIVAL, static_cast<LPARAM>(0x123456789ABCll)),
+            L"OnDeviceChange 32768, 123456789abc\n");
+#else
+  EXPECT_EQ(DeviceChangeDebugLine(DBT_DEVICEARRIVAL, static_cast<LPARAM>(0x89ABCDEF)),
+            L"OnDeviceChange 32768, 89abcdef\n");
+#endif
+}
+
 TEST_F(MainWindowTest, ArrivalWithoutTheVendorCollectionLeavesTheLinkClosedUntilTheNext) {
   Listen();
   PlugAndSettle(VHID_BIT(kVhidConsumer));
@@ -311,6 +367,22 @@ TEST_F(MainWindowTest, LaunchStartsGamingBesideTheExecutableUnlessTheCompanionRu
   }
   EXPECT_NE(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES);
   DeleteFileW(marker.c_str());
+}
+
+TEST(MainWindowLaunch, StartsGamingWithTheOpenVerbAndTheDefaultShow) {
+  std::vector<std::wstring> calls;
+  SystemCalls system;
+  system.actions.shell.shellExecute = [&calls](HWND owner, LPCWSTR verb, LPCWSTR file,
+                                               LPCWSTR parameters, LPCWSTR directory, INT show) {
+    calls.push_back(std::wstring(owner ? L"owner " : L"") + verb + L" " + file +
+                    (parameters ? L" parameters" : L"") + (directory ? L" directory" : L"") + L" " +
+                    std::to_wstring(show));
+    return reinterpret_cast<HINSTANCE>(33);
+  };
+  CMyWnd wnd(system);
+  ASSERT_TRUE(wnd.CreateHiddenWindow());
+  SendMessageW(wnd.m_hWnd, WM_COMMAND, 6001, 0);
+  EXPECT_EQ(calls, (std::vector<std::wstring>{L"open " + BesideTests(L"Gaming.exe") + L" 10"}));
 }
 
 TEST_F(MainWindowTest, DestructionTellsTheCompanionAndTheExternalOsd) {

@@ -139,6 +139,23 @@ TEST_F(LogTest, PercentSignAfterFormattingIsWrittenUnchanged) {
   EXPECT_EQ(LogLines().at(0).substr(17), "100% %d %s done");
 }
 
+// A conversion the formatter does not know ends the line as it stands: an
+// argument after it would be read as another's.
+TEST_F(LogTest, AnUnknownConversionEndsTheLineWhereItStands) {
+  LogWrite("fan %d %f then %d", 1, 2.5, 3);
+  LogWrite("who %ls then %s", L"me", "you");
+  LogWrite("width %*d then %s", 4, 5, "six");
+  LogWrite("size %zu then %d", sizeof(int), 7);
+  LogWrite("known %ld %lld %hd %lu", 1L, 2LL, static_cast<short>(3), 4UL);
+  std::vector<std::string> lines = LogLines();
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0].substr(17), "fan 1 ");
+  EXPECT_EQ(lines[1].substr(17), "who ");
+  EXPECT_EQ(lines[2].substr(17), "width ");
+  EXPECT_EQ(lines[3].substr(17), "size ");
+  EXPECT_EQ(lines[4].substr(17), "known 1 2 3 4");
+}
+
 TEST_F(LogTest, MessageEndingInLineFeedGivesAnEmptyLineAfterIt) {
   LogWrite("%S", L"128: 02 00 01 00 00 00 00 00(1A4)\n");
   std::vector<std::string> lines = LogLines();
@@ -147,9 +164,9 @@ TEST_F(LogTest, MessageEndingInLineFeedGivesAnEmptyLineAfterIt) {
   EXPECT_EQ(lines[1], "");
 }
 
-// Run also where the ANSI code page is 1251 (ORVANE_EXPECT_ACP tells), in
-// which the Cyrillic name has bytes of its own; elsewhere it becomes "?"s,
-// and the line is still written.
+// Run in the default code page 1252, and also where the ANSI code page is
+// 1251 (ORVANE_EXPECT_ACP tells), in which the Cyrillic name has bytes of its
+// own; in 1252 it becomes "?"s, and the line is still written.
 TEST_F(LogTest, WideArgumentsAreStoredInTheAnsiCodePage) {
   if (const char* expectedCodePage = std::getenv("ORVANE_EXPECT_ACP")) {
     ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expectedCodePage)));
@@ -160,8 +177,14 @@ TEST_F(LogTest, WideArgumentsAreStoredInTheAnsiCodePage) {
   char latin[16] = {}, cyrillic[16] = {};
   WideCharToMultiByte(CP_ACP, 0, kLatin, -1, latin, sizeof latin, nullptr, nullptr);
   WideCharToMultiByte(CP_ACP, 0, kCyrillic, -1, cyrillic, sizeof cyrillic, nullptr, nullptr);
+  // Each run's code page checked against values known apart from the call.
   if (GetACP() == 1251) {
     EXPECT_STREQ(cyrillic, "\xC8\xE2\xE0\xED");
+  } else if (GetACP() == 1252) {
+    EXPECT_STREQ(latin, "Jos\xE9");
+    EXPECT_STREQ(cyrillic, "????");
+  } else {
+    ADD_FAILURE() << "no known value for code page " << GetACP();
   }
   EXPECT_EQ(LogLines().at(0).substr(17),
             std::string("User Same Open User(") + latin + ") Now User(" + cyrillic + ")");

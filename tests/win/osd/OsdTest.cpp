@@ -123,6 +123,34 @@ TEST_F(OsdTest, EachStateShowsOneBarAtItsPlaceOnTopWithoutTakingTheFocus) {
   EXPECT_TRUE(OsdBars().empty());
 }
 
+// The names of bars as they are made, from a hook on this thread.
+std::vector<std::wstring> g_madeBarNames;
+
+LRESULT CALLBACK OnWindowMade(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) {
+    wchar_t windowClass[16] = {};
+    GetClassNameW(reinterpret_cast<HWND>(wParam), windowClass, 16);
+    const CREATESTRUCTW* create = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
+    if (std::wstring(windowClass) == L"OSDBAR") {
+      g_madeBarNames.push_back(create->lpszName ? create->lpszName : L"(none)");
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Made without a title; its words come once it shows, with the alert.
+TEST_F(OsdTest, TheBarIsMadeWithoutATitleAndNamedOnceShown) {
+  g_madeBarNames.clear();
+  HHOOK hook = SetWindowsHookExW(WH_CBT, OnWindowMade, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  Request({kOsdFnLock, 1, 201});
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(g_madeBarNames, (std::vector<std::wstring>{L"(none)"}));
+  wchar_t name[32] = {};
+  GetWindowTextW(OnlyBar(), name, 32);
+  EXPECT_STREQ(name, L"Fn Lock on");
+}
+
 TEST_F(OsdTest, EveryShowReplacesTheBarWindow) {
   Request({kOsdFnLock, 1, 201});
   HWND first = OnlyBar();
