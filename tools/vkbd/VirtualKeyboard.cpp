@@ -137,10 +137,20 @@ bool CVirtualKeyboard::WaitListed(uint32_t collections) {
 }
 
 bool CVirtualKeyboard::Plug(uint32_t collections) {
-  VHID_STATUS status = {};
-  VHID_PLUG plug = {m_vendorId, m_productId, collections ? collections : m_collections};
-  return Control(IOCTL_VHID_PLUG, &plug, sizeof plug, nullptr, 0) &&
-         Control(IOCTL_VHID_STATUS, nullptr, 0, &status, sizeof status) && WaitListed(status.Collections);
+  if (!collections) collections = m_collections;
+  // The vendor-defined collection comes up last, once the system lists the
+  // rest: each opening then finds the key collection there already.
+  const uint32_t last = collections & VHID_BIT(kVhidVendor);
+  for (uint32_t step : {collections & ~last, last}) {
+    VHID_STATUS status = {};
+    VHID_PLUG plug = {m_vendorId, m_productId, step};
+    if (step && !(Control(IOCTL_VHID_PLUG, &plug, sizeof plug, nullptr, 0) &&
+                  Control(IOCTL_VHID_STATUS, nullptr, 0, &status, sizeof status) &&
+                  WaitListed(status.Collections))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool CVirtualKeyboard::Unplug() { return Control(IOCTL_VHID_UNPLUG, nullptr, 0, nullptr, 0) && WaitListed(0); }

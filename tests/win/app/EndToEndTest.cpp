@@ -239,7 +239,10 @@ TEST(EndToEnd, EachKeyActsAndTheLogTellsTheWholeSession) {
   auto at = [&](const std::string& line) {
     return std::find(changes.begin(), changes.end(), line) - changes.begin();
   };
-  EXPECT_EQ(std::count(changes.begin(), changes.end(), "OnDeviceChange bOpenHidDevice Find"), 1) << all;
+  // One reopening sent the state; the key collection's arrival, if the
+  // system told of it before the vendor collection was there, tried first.
+  long reopenings = std::count(changes.begin(), changes.end(), "OnDeviceChange bOpenHidDevice Find");
+  EXPECT_TRUE(reopenings == 1 || reopenings == 2) << all;
   EXPECT_LT(at("OnDeviceChange Open Usb:0"), at("OnDeviceChange bOpenHidDevice Find")) << all;
   // Both resume events, then one reopening 10 s on: the wake-up and its two
   // discoveries end the session.

@@ -145,7 +145,7 @@ TEST_F(LogTest, AnUnknownConversionEndsTheLineWhereItStands) {
   LogWrite("fan %d %f then %d", 1, 2.5, 3);
   LogWrite("who %ls then %s", L"me", "you");
   LogWrite("width %*d then %s", 4, 5, "six");
-  LogWrite("size %zu then %d", sizeof(int), 7);
+  LogWrite("size %I64d then %d", 6LL, 7);
   LogWrite("known %ld %lld %hd %lu", 1L, 2LL, static_cast<short>(3), 4UL);
   std::vector<std::string> lines = LogLines();
   ASSERT_EQ(lines.size(), 5u);
