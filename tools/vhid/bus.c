@@ -41,7 +41,6 @@ typedef struct Child {
 
 struct Bus {
   BOOLEAN isChild;
-  DEVICE_OBJECT* self;
   DEVICE_OBJECT* lower;
   UNICODE_STRING controlLink;
   KSPIN_LOCK lock;
@@ -195,10 +194,6 @@ static NTSTATUS QueueRead(Child* child, IRP* irp) {
 
 /* The bus's control requests. */
 
-static void FreeChild(Child* child) {
-  if (child) IoDeleteDevice(child->self);
-}
-
 static ULONG PresentKindsLocked(Bus* bus) {
   ULONG kinds = 0;
   for (ULONG i = 0; i < bus->childCount; ++i) {
@@ -263,7 +258,7 @@ static NTSTATUS Plug(Bus* bus, DEVICE_OBJECT* busDevice, const VHID_PLUG* plug) 
     KeReleaseSpinLock(&bus->lock, irql);
   }
   if (!NT_SUCCESS(status)) {
-    while (count-- > 0) FreeChild(made[count]->DeviceExtension);
+    while (count-- > 0) IoDeleteDevice(made[count]);
     return status;
   }
   if (count) IoInvalidateDeviceRelations(bus->lower, BusRelations);
@@ -684,7 +679,6 @@ static NTSTATUS NTAPI AddDevice(DRIVER_OBJECT* driver, DEVICE_OBJECT* pdo) {
   if (!NT_SUCCESS(status)) return status;
   bus = device->DeviceExtension;
   RtlZeroMemory(bus, sizeof *bus);
-  bus->self = device;
   KeInitializeSpinLock(&bus->lock);
   bus->features = ExAllocatePoolWithTag(NonPagedPool, FEATURE_RING * sizeof(VHID_FEATURE), VHID_TAG);
   status = bus->features ? IoRegisterDeviceInterface(pdo, &GUID_ORVANE_VHID_CONTROL, NULL, &bus->controlLink)
