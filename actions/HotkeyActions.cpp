@@ -33,6 +33,7 @@ CHotkeyActions::CHotkeyActions(const ActionState& state, ActionCalls calls)
     : m_state(state),
       m_shellCalls(std::move(calls.shell)),
       m_createAudioEnumerator(std::move(calls.createAudioEnumerator)),
+      m_presence(calls.presence),
       m_gameZone(std::move(calls.gameZone)) {}
 
 ActionOsd CHotkeyActions::Run(uint32_t code) {
@@ -65,7 +66,7 @@ ActionOsd CHotkeyActions::ActMicMute() {
   // state may have been changed elsewhere.
   m_state.micMuted = ReadMicMute();
   // Another component that reports the state would show a second OSD.
-  return CheckMicCompanion() ? ActionOsd::kNone : ActionOsd::kMicrophone;
+  return CheckMicCompanion(m_presence) ? ActionOsd::kNone : ActionOsd::kMicrophone;
 }
 
 ActionOsd CHotkeyActions::ActFnLockOff() {

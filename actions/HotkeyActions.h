@@ -11,6 +11,7 @@
 
 #include "actions/ActionOsd.h"
 #include "actions/GameZoneClient.h"
+#include "actions/MicMute.h"
 #include "actions/ShellActions.h"
 #include "fw/ComPtr.h"
 
@@ -19,6 +20,7 @@
 struct ActionCalls {
   ShellCalls shell;  // version, WOW64, process start, lock
   ComCreateFn createAudioEnumerator = CoCreateInstance;  // the MMDevice enumerator
+  PresenceCalls presence;  // whether a companion shows the microphone state
   GameZoneCalls gameZone;  // the WMI fan class
 };
 
@@ -55,5 +57,6 @@ class CHotkeyActions {
   ActionState m_state;
   ShellCalls m_shellCalls;
   ComCreateFn m_createAudioEnumerator;
+  PresenceCalls m_presence;
   CGameZoneClient m_gameZone;
 };

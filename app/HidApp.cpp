@@ -10,7 +10,7 @@ BOOL CHidApp::InitInstance() {
   DWORD error = GetLastError();
   m_hMutex.Reset(mutex);
   if (error == ERROR_ALREADY_EXISTS) {
-    LogWrite("CreateMutex Error(%S)", GetProcessUserName().c_str());
+    LogWrite("CreateMutex Error(%S)", GetProcessUserName(m_systemCalls.system).c_str());
     m_hMutex.Reset();
     // Non-zero, so Run follows; with no main window it ends at once and
     // the process exits with 0.

@@ -11,7 +11,8 @@ const wchar_t kMainWindowTitle[] = L"Orvane_Keyboard_Hid";
 const wchar_t kCompanionTitle[] = L"Orvane_Keyboard";
 
 CMyWnd::CMyWnd(SystemCalls calls)
-    : m_consoleUser(calls.consoleUser),
+    : m_hidDevice(calls.hid),
+      m_systemInfo(calls.system),
       m_shellCalls(calls.actions.shell),
       m_actions(ActionState{m_micMuted, m_fnLock, m_fanMode, m_configPath},
                 std::move(calls.actions)) {
@@ -59,7 +60,7 @@ int CMyWnd::OnCreate(LPCREATESTRUCTW create) {
   SetWindowLongW(m_hWnd, GWL_EXSTYLE, WS_EX_TOOLWINDOW);
   SetWindowText(kMainWindowTitle);
   m_fnLock = ReadFnLock();
-  m_openUser = m_consoleUser();
+  m_openUser = GetConsoleUserName(m_systemInfo);
   FillTrayIcon();
   m_hStartupThread.Reset(CreateThread(nullptr, 0, OpenUsbThread, this, 0, nullptr));
   LogWrite("OnCreate over");

@@ -21,13 +21,13 @@
 #include "osd/osdmain.h"
 #include "settings/SettingsRecord.h"
 
-// What the main window reaches outside the program: the actions' calls and
-// who sits at the console. Real by default; tests and the simulation build
-// hand their stand-ins to the constructor, the one way in.
+// What the main window and its components reach outside the program, a
+// record for each. Real by default; tests and the simulation build hand
+// their stand-ins to the constructor, the one way in.
 struct SystemCalls {
-  ActionCalls actions;
-  // Asked at creation and at every key event.
-  std::wstring (*consoleUser)() = [] { return GetConsoleUserName(); };
+  ActionCalls actions;  // the companion program's start uses its shell calls too
+  HidCalls hid;
+  SystemInfoCalls system;  // the console user, at creation and every key event
 };
 
 class CMyWnd : public CWnd {
@@ -78,8 +78,10 @@ class CMyWnd : public CWnd {
   // m_fnLock, m_fanMode); kind 0 hides it.
   void ShowOsd(uint32_t kind);
 
+ private:
+  friend class CMyWndTestPeer;  // tests read and set the state below
+
   // State, in the order the members are built (and torn down in reverse).
-  // What tests and tools look at is public; the rest is the window's own.
   CKernelHandle m_hStartupThread;
   CStopSignal m_startupStop;  // set when the object goes: the worker ends
   Cosdmain m_osd;  // the OSD controller
@@ -94,7 +96,6 @@ class CMyWnd : public CWnd {
   std::atomic<int32_t> m_usbOpen{0};  // written by the worker and the window
   std::wstring m_openUser;            // console user when the window was made
 
- private:
   int OnCreate(LPCREATESTRUCTW create);
   void OnDestroy();
   void OnTimer(UINT_PTR timerId);
@@ -104,7 +105,7 @@ class CMyWnd : public CWnd {
   LRESULT OnSettingsChanged(WPARAM, LPARAM);
   LRESULT OnSessionChange(WPARAM event, LPARAM);
   LRESULT OnReserved501(WPARAM, LPARAM);
-  LRESULT OnFnLockRefused(WPARAM retries, LPARAM);
+  LRESULT OnFnLockRefused(WPARAM, LPARAM);
   void OnShowTrayIcon();
   void OnExitCommand();
   void OnLaunchGaming();
@@ -123,7 +124,7 @@ class CMyWnd : public CWnd {
   std::atomic<uint32_t> m_fnLockRefusedOpening{0};  // 0: none waiting
   uint32_t m_fnLockRetryOpening = 0;  // the series running, 0: none; window thread only
   int m_fnLockRetries = 0;            // of that series
-  std::wstring (*m_consoleUser)();
+  SystemInfoCalls m_systemInfo;
   ShellCalls m_shellCalls;   // for the companion program's start
   CHotkeyActions m_actions;  // bound to the state members above
 };

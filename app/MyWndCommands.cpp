@@ -51,7 +51,7 @@ void CMyWnd::OnLaunchGaming() {
   if (FindWindowW(nullptr, kCompanionTitle)) return;
   std::wstring path;
   // Never a bare name, which the current folder would resolve.
-  if (!GetModuleDirectory(&path)) return;
+  if (!GetModuleDirectory(&path, m_systemInfo)) return;
   path += L"Gaming.exe";
   m_shellCalls.shellExecute(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
 }

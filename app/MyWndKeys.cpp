@@ -15,7 +15,7 @@ const UINT kOsdShownMs = 3000;
 
 LRESULT CMyWnd::OnKBCallBack(WPARAM code, LPARAM) {
   LogWrite("OnKBCallBack_in");
-  std::wstring now = m_consoleUser();
+  std::wstring now = GetConsoleUserName(m_systemInfo);
   // Whole strings, case-sensitively: another user at the console gets nothing.
   if (m_openUser != now) {
     LogWrite("User Different Open User(%S) Now User(%S)", m_openUser.c_str(), now.c_str());

@@ -6,31 +6,23 @@
 
 #include "fw/UniqueHandle.h"
 
-namespace {
-
-struct WtsMemoryDeleter {
-  void operator()(wchar_t* memory) const { WTSFreeMemory(memory); }
-};
-
-}  // namespace
-
-std::wstring GetConsoleUserName(WtsQuerySessionFn query) {
+std::wstring GetConsoleUserName(const SystemInfoCalls& calls) {
   // 0xFFFFFFFF (no session at the console) is asked about all the same; the
   // query then fails.
   DWORD session = WTSGetActiveConsoleSessionId();
   LPWSTR buffer = nullptr;
   DWORD bytes = 0;
-  BOOL ok = query(WTS_CURRENT_SERVER_HANDLE, session, WTSUserName, &buffer, &bytes);
-  std::unique_ptr<wchar_t, WtsMemoryDeleter> owned(buffer);
+  BOOL ok = calls.querySession(WTS_CURRENT_SERVER_HANDLE, session, WTSUserName, &buffer, &bytes);
+  std::unique_ptr<wchar_t, decltype(calls.freeMemory)> owned(buffer, calls.freeMemory);
   if (!ok || !owned) return L"(null)";
   return owned.get();
 }
 
-std::wstring GetProcessUserName(GetUserNameFn getUserName) {
+std::wstring GetProcessUserName(const SystemInfoCalls& calls) {
   wchar_t buffer[UNLEN + 1] = {};
   DWORD size = UNLEN + 1;
   // What a failed call leaves in the buffer is not a name.
-  if (!getUserName(buffer, &size)) return std::wstring();
+  if (!calls.getUserName(buffer, &size)) return std::wstring();
   return buffer;
 }
 
@@ -64,9 +56,9 @@ DWORD GetReportedOsMajor() {
   return info.dwMajorVersion;
 }
 
-bool GetModuleDirectory(std::wstring* directory, GetModuleFileNameFn getModuleFileName) {
+bool GetModuleDirectory(std::wstring* directory, const SystemInfoCalls& calls) {
   wchar_t name[MAX_PATH] = {};
-  DWORD length = getModuleFileName(nullptr, name, MAX_PATH);
+  DWORD length = calls.getModuleFileName(nullptr, name, MAX_PATH);
   // MAX_PATH itself means the name was cut (and, on XP, left unterminated):
   // a folder made from it would not be ours.
   if (length == 0 || length >= MAX_PATH) return false;

@@ -7,18 +7,22 @@
 
 #include <string>
 
-// The platform calls whose failures tests have to produce themselves.
-using WtsQuerySessionFn = decltype(&WTSQuerySessionInformationW);
-using GetUserNameFn = decltype(&GetUserNameW);
-using GetModuleFileNameFn = decltype(&GetModuleFileNameW);
+// The platform calls under the user and folder queries. Real by default;
+// tests stand in for the answers and failures Wine does not give.
+struct SystemInfoCalls {
+  decltype(&WTSQuerySessionInformationW) querySession = WTSQuerySessionInformationW;
+  decltype(&WTSFreeMemory) freeMemory = WTSFreeMemory;  // of what querySession gave
+  decltype(&GetUserNameW) getUserName = GetUserNameW;
+  decltype(&GetModuleFileNameW) getModuleFileName = GetModuleFileNameW;
+};
 
 // User name of the session attached to the physical console (not of this
 // process's session); "(null)" when the query fails, empty when nobody is
 // logged on there.
-std::wstring GetConsoleUserName(WtsQuerySessionFn query = WTSQuerySessionInformationW);
+std::wstring GetConsoleUserName(const SystemInfoCalls& calls = SystemInfoCalls());
 
 // Account this process runs as; empty when the query fails.
-std::wstring GetProcessUserName(GetUserNameFn getUserName = GetUserNameW);
+std::wstring GetProcessUserName(const SystemInfoCalls& calls = SystemInfoCalls());
 
 // The version the kernel runs, past any compatibility shim; the build number
 // as the kernel stores it, flag bits included. All 0 if ntdll lacks the entry.
@@ -35,4 +39,4 @@ DWORD GetReportedOsMajor();
 // skins and the companion programs lie. False, and *directory untouched,
 // when the name cannot be had whole.
 bool GetModuleDirectory(std::wstring* directory,
-                        GetModuleFileNameFn getModuleFileName = GetModuleFileNameW);
+                        const SystemInfoCalls& calls = SystemInfoCalls());

@@ -18,9 +18,10 @@ HANDLE CreateThreadDefault(LPTHREAD_START_ROUTINE routine, void* argument) {
 
 }  // namespace
 
-CHidDevice::CHidDevice()
-    : m_readBuffer(new uint8_t[kReadBufferSize]()),
-      m_pfnCreateThread(CreateThreadDefault) {}
+HidCalls::HidCalls() : createThread(CreateThreadDefault) {}
+
+CHidDevice::CHidDevice(HidCalls calls)
+    : m_calls(calls), m_readBuffer(new uint8_t[kReadBufferSize]()) {}
 
 CHidDevice::~CHidDevice() {
   RequestStop();

@@ -22,12 +22,18 @@
 // The reader thread; one per process.
 extern HANDLE g_hThread;
 
+// What the link reaches outside the program besides discovery's SetupAPI
+// and HID.DLL calls. Real by default; tests fail the thread start.
+struct HidCalls {
+  // CreateThread with default security, stack and flags.
+  HANDLE (*createThread)(LPTHREAD_START_ROUTINE routine, void* argument);
+
+  HidCalls();
+};
+
 class CHidDevice {
  public:
-  // CreateThread with default security, stack and flags; tests fail it.
-  using ThreadCreator = HANDLE (*)(LPTHREAD_START_ROUTINE routine, void* argument);
-
-  CHidDevice();
+  explicit CHidDevice(HidCalls calls = HidCalls());
   // Stops the reader (stop request, cancel of its pending read, join), then
   // closes the handles and frees the buffer.
   ~CHidDevice();
@@ -63,13 +69,10 @@ class CHidDevice {
   HANDLE InputHandle();
   HANDLE DevHandle();
 
-  std::unique_ptr<uint8_t[]> m_readBuffer;
-  int32_t m_readLength = kDefaultReadLength;
+  // The link's settings, given by its owner: where events go, whose keyboard.
   HWND m_hNotifyWnd = nullptr;
   uint32_t m_productId = kKeyboardProductId;
   uint32_t m_vendorId = kKeyboardVendorId;
-  CKeyRepeatFilter m_repeatFilter;  // m_lastEvent, m_lastEventTick
-  ThreadCreator m_pfnCreateThread;
 
  private:
   static int HandleForLog(HANDLE handle) {
@@ -80,6 +83,10 @@ class CHidDevice {
   HANDLE TryStartReader();
   void ReleaseHandles();  // caller holds m_linkMutex
 
+  const HidCalls m_calls;
+  std::unique_ptr<uint8_t[]> m_readBuffer;
+  int32_t m_readLength = kDefaultReadLength;
+  CKeyRepeatFilter m_repeatFilter;  // m_lastEvent, m_lastEventTick
   std::mutex m_linkMutex;  // the handle values, and whole discovery runs
   CFileHandle m_handleInput;
   CFileHandle m_handleDev;

@@ -92,7 +92,7 @@ void CHidDevice::ReadPass(IKeyReportSink& sink) {
 }
 
 HANDLE CHidDevice::TryStartReader() {
-  HANDLE thread = m_pfnCreateThread(ServiceThread, this);
+  HANDLE thread = m_calls.createThread(ServiceThread, this);
   if (thread) {
     g_hThread = thread;
     m_ownsReaderThread = true;

@@ -18,6 +18,7 @@
 #include "hid/HidDevice.h"
 #include "tests/win/support/OsdTestSupport.h"
 #include "tools/vkbd/VirtualKeyboard.h"
+#include "tests/win/support/MyWndPeer.h"
 
 namespace {
 
@@ -295,8 +296,8 @@ class CUtilityWindow {
     m_threadId = GetCurrentThreadId();
     CMyWnd window;
     window.CreateHiddenWindow();
-    window.m_startupStop.Set();
-    window.m_usbOpen = window.m_hidDevice.bHidDeviceNotify(window.m_hWnd, &window.m_hDevNotify);
+    Peer(window).m_startupStop.Set();
+    Peer(window).m_usbOpen = Peer(window).m_hidDevice.bHidDeviceNotify(window.m_hWnd, &Peer(window).m_hDevNotify);
     m_window = window.m_hWnd;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);

@@ -204,3 +204,15 @@ std::vector<std::wstring> CVirtualKeyboard::OpenHandles() {
   for (const VirtualCollection& c : all) paths.insert(paths.end(), status.OpenHandles[c.kind], c.path);
   return paths;
 }
+
+std::vector<std::wstring> CVirtualKeyboard::OpenHandlesOnceSettled(
+    std::vector<std::wstring> expected) {
+  std::sort(expected.begin(), expected.end());
+  std::vector<std::wstring> open;
+  for (int i = 0; i < 200; ++i, Sleep(10)) {
+    open = OpenHandles();
+    std::sort(open.begin(), open.end());
+    if (open == expected) break;
+  }
+  return open;
+}

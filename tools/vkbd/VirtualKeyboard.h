@@ -69,6 +69,9 @@ class CVirtualKeyboard {
   int RefusedFeatureReports();
   // Paths of the collections the programs hold open, one entry per handle.
   std::vector<std::wstring> OpenHandles();
+  // The keyboard hears of a close a moment after the call returns: the
+  // paths, sorted, once they are the expected ones, or as they are after 2 s.
+  std::vector<std::wstring> OpenHandlesOnceSettled(std::vector<std::wstring> expected);
 
   // One request to the bus as it stands (VhidControl.h); tests send it
   // malformed ones.

@@ -10,6 +10,7 @@
 #include "app/MyWnd.h"
 #include "log/Log.h"
 #include "fw/SystemInfo.h"
+#include "tests/win/support/MyWndPeer.h"
 
 namespace {
 
@@ -47,21 +48,21 @@ class AppTest : public ::testing::Test {
 TEST_F(AppTest, FreshWindowObjectHoldsTheStartingState) {
   CMyWnd wnd;
   EXPECT_EQ(wnd.m_hWnd, nullptr);
-  EXPECT_FALSE(wnd.m_hStartupThread.IsValid());
-  EXPECT_TRUE(wnd.m_settingsPath.empty());
-  EXPECT_TRUE(wnd.m_configPath.empty());
-  EXPECT_EQ(wnd.m_micMuted, 0);
-  EXPECT_EQ(wnd.m_fnLock.load(), 0);
-  EXPECT_EQ(wnd.m_fanMode, 2);
-  EXPECT_EQ(wnd.m_settings.smartFan, 0);
-  EXPECT_TRUE(wnd.m_settings.ver.empty());
-  EXPECT_FALSE(wnd.m_hDevNotify.IsValid());
-  EXPECT_EQ(wnd.m_usbOpen.load(), 0);
-  EXPECT_TRUE(wnd.m_openUser.empty());
-  EXPECT_EQ(wnd.m_hidDevice.m_vendorId, 0x17EFu);
-  EXPECT_EQ(wnd.m_hidDevice.m_productId, 0x6100u);
-  EXPECT_EQ(wnd.m_hidDevice.InputHandle(), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(wnd.m_hidDevice.DevHandle(), INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(Peer(wnd).m_hStartupThread.IsValid());
+  EXPECT_TRUE(Peer(wnd).m_settingsPath.empty());
+  EXPECT_TRUE(Peer(wnd).m_configPath.empty());
+  EXPECT_EQ(Peer(wnd).m_micMuted, 0);
+  EXPECT_EQ(Peer(wnd).m_fnLock.load(), 0);
+  EXPECT_EQ(Peer(wnd).m_fanMode, 2);
+  EXPECT_EQ(Peer(wnd).m_settings.smartFan, 0);
+  EXPECT_TRUE(Peer(wnd).m_settings.ver.empty());
+  EXPECT_FALSE(Peer(wnd).m_hDevNotify.IsValid());
+  EXPECT_EQ(Peer(wnd).m_usbOpen.load(), 0);
+  EXPECT_TRUE(Peer(wnd).m_openUser.empty());
+  EXPECT_EQ(Peer(wnd).m_hidDevice.m_vendorId, 0x17EFu);
+  EXPECT_EQ(Peer(wnd).m_hidDevice.m_productId, 0x6100u);
+  EXPECT_EQ(Peer(wnd).m_hidDevice.InputHandle(), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Peer(wnd).m_hidDevice.DevHandle(), INVALID_HANDLE_VALUE);
 }
 
 // The window's looks are checked on the real program (exe_run_tests).
@@ -71,10 +72,10 @@ TEST_F(AppTest, CreatingTheWindowReadsTheStoredStateCapturesTheUserAndStartsTheW
   CMyWnd wnd;
   ASSERT_TRUE(wnd.CreateHiddenWindow());
   EXPECT_EQ(FindWindowW(nullptr, L"Orvane_Keyboard_Hid"), wnd.m_hWnd);
-  EXPECT_EQ(wnd.m_openUser, GetConsoleUserName());
-  EXPECT_EQ(wnd.m_fnLock.load(), 1);
-  ASSERT_TRUE(wnd.m_hStartupThread.IsValid());
-  EXPECT_EQ(WaitForSingleObject(wnd.m_hStartupThread.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+  EXPECT_EQ(Peer(wnd).m_openUser, GetConsoleUserName());
+  EXPECT_EQ(Peer(wnd).m_fnLock.load(), 1);
+  ASSERT_TRUE(Peer(wnd).m_hStartupThread.IsValid());
+  EXPECT_EQ(WaitForSingleObject(Peer(wnd).m_hStartupThread.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
       << "the start-up worker waits before it opens the keyboard";
   EXPECT_NE(ReadLog().find("OnCreate over\r\n"), std::string::npos);
 }
@@ -83,7 +84,7 @@ TEST_F(AppTest, DeletingTheWindowObjectEndsTheWaitingWorkerFirst) {
   auto wnd = std::make_unique<CMyWnd>();
   ASSERT_TRUE(wnd->CreateHiddenWindow());
   HANDLE worker;
-  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), wnd->m_hStartupThread.Get(),
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), Peer(*wnd).m_hStartupThread.Get(),
                               GetCurrentProcess(), &worker, 0, FALSE, DUPLICATE_SAME_ACCESS));
   CKernelHandle ownedWorker(worker);
   HWND hwnd = wnd->m_hWnd;

@@ -20,13 +20,20 @@
 #include "tests/win/support/Stopwatch.h"
 #include "tools/sim/FakeCoreAudio.h"
 #include "tools/sim/FakeWmi.h"
+#include "tests/win/support/MyWndPeer.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
+// The console session's user name, as the session query hands it out.
 std::wstring g_consoleUser;
-std::wstring ConsoleUser() { return g_consoleUser; }
+BOOL WINAPI ConsoleUserQuery(HANDLE, DWORD, WTS_INFO_CLASS, LPWSTR* buffer, DWORD* bytes) {
+  *buffer = _wcsdup(g_consoleUser.c_str());
+  *bytes = static_cast<DWORD>((g_consoleUser.size() + 1) * sizeof(wchar_t));
+  return TRUE;
+}
+void WINAPI FreeConsoleUser(PVOID memory) { free(memory); }
 
 // One main window for all the tests, as in the program: the OSD object of
 // the process belongs to the first controller window for good.
@@ -41,7 +48,8 @@ class DispatcherTest : public ::testing::Test {
     fanClass = new CFakeGameZone;
     audio = captureDevice;
     SystemCalls calls;
-    calls.consoleUser = ConsoleUser;
+    calls.system.querySession = ConsoleUserQuery;
+    calls.system.freeMemory = FreeConsoleUser;
     // Through the pointer, so a test can take the capture device away.
     calls.actions.createAudioEnumerator = [](REFCLSID clsid, LPUNKNOWN outer, DWORD context,
                                              REFIID iid, LPVOID* object) {
@@ -126,7 +134,7 @@ TEST_F(DispatcherTest, AnotherUserAtTheConsoleGetsNothing) {
   EXPECT_FALSE(OsdBarShowing());
   EXPECT_FALSE(HideTimerArmed());
   EXPECT_EQ(ReadFnLock(), stored);
-  EXPECT_EQ(wnd->m_fnLock.load(), stored);
+  EXPECT_EQ(Peer(*wnd).m_fnLock.load(), stored);
 
   g_consoleUser = L"";  // nobody at the console
   log.Clear();
@@ -162,7 +170,7 @@ TEST_F(DispatcherTest, SnipAndLockActWithoutAnOsd) {
 TEST_F(DispatcherTest, FnLockEventsStoreTheStateAndShowTheirOsdWithTheHideTimer) {
   Event(32);
   EXPECT_EQ(log.Messages(), Accepted(32, {"Fn Lock on"}));
-  EXPECT_EQ(wnd->m_fnLock.load(), 1);
+  EXPECT_EQ(Peer(*wnd).m_fnLock.load(), 1);
   EXPECT_EQ(ReadFnLock(), 1);
   EXPECT_TRUE(OsdBarShowing());
   EXPECT_TRUE(HideTimerArmed());
@@ -176,11 +184,11 @@ TEST_F(DispatcherTest, MicrophoneAndFanShowTheirOsdAfterTheirAction) {
   captureDevice->m_muted = FALSE;
   fanClass->m_mode = 2;
   Event(8);
-  EXPECT_EQ(wnd->m_micMuted, 1);
+  EXPECT_EQ(Peer(*wnd).m_micMuted, 1);
   EXPECT_TRUE(captureDevice->m_muted);
   EXPECT_TRUE(OsdBarShowing());
   Event(48);
-  EXPECT_EQ(wnd->m_fanMode, 3);
+  EXPECT_EQ(Peer(*wnd).m_fanMode, 3);
   EXPECT_EQ(fanClass->m_mode, 3);
   EXPECT_TRUE(OsdBarShowing());
   EXPECT_TRUE(HideTimerArmed());
@@ -195,7 +203,7 @@ TEST_F(DispatcherTest, AnUnreadableMicrophoneShowsNothingButStillArmsTheTimer) {
   audio = &noDevice;
   Event(8);
   audio = captureDevice;
-  EXPECT_EQ(wnd->m_micMuted, -1);
+  EXPECT_EQ(Peer(*wnd).m_micMuted, -1);
   EXPECT_FALSE(OsdBarShowing());
   EXPECT_TRUE(HideTimerArmed());
 }

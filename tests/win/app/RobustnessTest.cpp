@@ -21,6 +21,7 @@
 #include "tools/sim/FakeCoreAudio.h"
 #include "tools/sim/FakeWmi.h"
 #include "tools/vkbd/VirtualKeyboard.h"
+#include "tests/win/support/MyWndPeer.h"
 
 namespace {
 
@@ -59,8 +60,9 @@ class RobustnessTest : public ::testing::Test {
     wnd = new CMyWnd(calls);
     wnd->CreateHiddenWindow();
     // The link is opened here at once, not by the start-up worker 10 s on.
-    wnd->m_startupStop.Set();
-    wnd->m_usbOpen = wnd->m_hidDevice.bHidDeviceNotify(wnd->m_hWnd, &wnd->m_hDevNotify);
+    CMyWndTestPeer state = Peer(*wnd);
+    state.m_startupStop.Set();
+    state.m_usbOpen = state.m_hidDevice.bHidDeviceNotify(wnd->m_hWnd, &state.m_hDevNotify);
   }
   static void TearDownTestSuite() {
     delete wnd;
@@ -71,7 +73,7 @@ class RobustnessTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_NE(wnd->m_hWnd, nullptr);
-    ASSERT_EQ(wnd->m_usbOpen.load(), 1);
+    ASSERT_EQ(Peer(*wnd).m_usbOpen.load(), 1);
   }
 
   template <typename Condition>
@@ -122,9 +124,9 @@ TEST_F(RobustnessTest, UnplugPlugCyclesSendTheStateEachTimeAndKeepEveryKeyAndNoH
   for (int i = 0; i < cycles; ++i) {
     // The system tells the window of the removal and the arrival.
     ASSERT_TRUE(keyboard->Unplug());
-    ASSERT_TRUE(PumpUntil([] { return wnd->m_usbOpen.load() == 0; })) << "cycle " << i;
+    ASSERT_TRUE(PumpUntil([] { return Peer(*wnd).m_usbOpen.load() == 0; })) << "cycle " << i;
     ASSERT_TRUE(keyboard->Plug());
-    ASSERT_TRUE(PumpUntil([] { return wnd->m_usbOpen.load() == 1; })) << "cycle " << i;
+    ASSERT_TRUE(PumpUntil([] { return Peer(*wnd).m_usbOpen.load() == 1; })) << "cycle " << i;
     ASSERT_TRUE(PressAndWait()) << "cycle " << i;
     if (i == 0) handles = SettledHandles();
   }
@@ -162,15 +164,15 @@ TEST_F(RobustnessTest, SuspendResumeCyclesReopenOncePerResumeWithoutHandleGrowth
 
 TEST_F(RobustnessTest, EveryKeyEventCodeWithAnyLParamLeavesTheWindowServing) {
   std::mt19937 random(1);
-  std::wstring user = wnd->m_openUser;
+  std::wstring user = Peer(*wnd).m_openUser;
   CStdoutCapture quiet;  // the fan client's trace
   for (uint32_t code = 0; code <= 0xFFFF; ++code) {
     SendMessageW(wnd->m_hWnd, CMyWnd::kMsgKeyEvent, code, static_cast<LPARAM>(random()));
   }
   PumpMessages(100);
   EXPECT_TRUE(IsWindow(wnd->m_hWnd));
-  EXPECT_EQ(wnd->m_openUser, user);
-  EXPECT_EQ(wnd->m_usbOpen.load(), 1);
+  EXPECT_EQ(Peer(*wnd).m_openUser, user);
+  EXPECT_EQ(Peer(*wnd).m_usbOpen.load(), 1);
   EXPECT_TRUE(PressAndWait()) << "the link still carries keys";
 }
 
@@ -188,7 +190,7 @@ TEST_F(RobustnessTest, StrayCommandsTimersAndCopyDataChangeNothing) {
     UINT_PTR id = random();
     if (id == CMyWnd::kOsdHideTimer || id == CMyWnd::kWakeUpTimer) continue;
     SendMessageW(wnd->m_hWnd, WM_TIMER, id, random());
-    SendMessageW(wnd->m_osd.m_hWnd, WM_TIMER, id, random());
+    SendMessageW(Peer(*wnd).m_osd.m_hWnd, WM_TIMER, id, random());
   }
   // Requests reach the controller by direct call only: copy data does nothing.
   std::vector<uint8_t> data(4096);
@@ -196,14 +198,14 @@ TEST_F(RobustnessTest, StrayCommandsTimersAndCopyDataChangeNothing) {
     for (uint8_t& byte : data) byte = static_cast<uint8_t>(random());
     COPYDATASTRUCT copy = {random(), static_cast<DWORD>(random() % data.size()), data.data()};
     if (i % 50 == 0) copy.cbData = 1044;
-    SendMessageW(wnd->m_osd.m_hWnd, WM_COPYDATA, reinterpret_cast<WPARAM>(wnd->m_hWnd),
+    SendMessageW(Peer(*wnd).m_osd.m_hWnd, WM_COPYDATA, reinterpret_cast<WPARAM>(wnd->m_hWnd),
                  reinterpret_cast<LPARAM>(&copy));
   }
   PumpMessages(100);
   EXPECT_TRUE(IsWindow(wnd->m_hWnd));
-  EXPECT_TRUE(IsWindow(wnd->m_osd.m_hWnd));
+  EXPECT_TRUE(IsWindow(Peer(*wnd).m_osd.m_hWnd));
   EXPECT_EQ(g_bTrayIconShown, 0);
-  EXPECT_EQ(wnd->m_usbOpen.load(), 1);
+  EXPECT_EQ(Peer(*wnd).m_usbOpen.load(), 1);
   EXPECT_FALSE(OsdBarShowing());
 }
 

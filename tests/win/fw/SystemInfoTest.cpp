@@ -29,6 +29,14 @@ TEST(UserNameTest, ConsoleUserAndProcessUserAreTheAccountWeRunAs) {
   EXPECT_EQ(GetProcessUserName(), Environment(L"USERNAME"));
 }
 
+// The real calls but one.
+template <typename Fn>
+SystemInfoCalls With(Fn SystemInfoCalls::*call, Fn fn) {
+  SystemInfoCalls calls;
+  calls.*call = fn;
+  return calls;
+}
+
 DWORD g_askedSession;
 WTS_INFO_CLASS g_askedClass;
 
@@ -44,10 +52,11 @@ BOOL WINAPI FailingSessionQuery(HANDLE, DWORD session, WTS_INFO_CLASS infoClass,
 
 TEST(UserNameTest, FailedConsoleQueryGivesTheNullTextEveryTime) {
   g_askedSession = 0;
-  EXPECT_EQ(GetConsoleUserName(FailingSessionQuery), L"(null)");
+  const SystemInfoCalls failing = With(&SystemInfoCalls::querySession, FailingSessionQuery);
+  EXPECT_EQ(GetConsoleUserName(failing), L"(null)");
   EXPECT_EQ(g_askedSession, WTSGetActiveConsoleSessionId());
   EXPECT_EQ(g_askedClass, WTSUserName);
-  EXPECT_EQ(GetConsoleUserName(FailingSessionQuery), GetConsoleUserName(FailingSessionQuery));
+  EXPECT_EQ(GetConsoleUserName(failing), GetConsoleUserName(failing));
 }
 
 DWORD g_offeredSize;
@@ -67,9 +76,9 @@ BOOL WINAPI LongestGetUserName(LPWSTR buffer, LPDWORD size) {
 }
 
 TEST(UserNameTest, FailedAccountQueryGivesEmptyWhateverItLeftInTheBuffer) {
-  EXPECT_EQ(GetProcessUserName(FailingGetUserName), L"");
+  EXPECT_EQ(GetProcessUserName(With(&SystemInfoCalls::getUserName, FailingGetUserName)), L"");
   EXPECT_EQ(g_offeredSize, 257u);
-  EXPECT_EQ(GetProcessUserName(LongestGetUserName), std::wstring(256, L'u'));
+  EXPECT_EQ(GetProcessUserName(With(&SystemInfoCalls::getUserName, LongestGetUserName)), std::wstring(256, L'u'));
 }
 
 TEST(SystemVersionTest, Wow64AnswerMatchesTheSystemsWow64Folder) {
@@ -193,11 +202,11 @@ DWORD WINAPI DeepModuleName(HMODULE, LPWSTR name, DWORD) {
 TEST(ModuleDirectoryTest, FailsWithoutTouchingTheOutputWhenTheNameIsNotWhole) {
   for (auto fn : {FailingModuleName, TruncatedModuleName, BareModuleName}) {
     std::wstring directory = L"untouched";
-    EXPECT_FALSE(GetModuleDirectory(&directory, fn));
+    EXPECT_FALSE(GetModuleDirectory(&directory, With(&SystemInfoCalls::getModuleFileName, fn)));
     EXPECT_EQ(directory, L"untouched");
   }
   std::wstring directory;
-  EXPECT_TRUE(GetModuleDirectory(&directory, DeepModuleName));
+  EXPECT_TRUE(GetModuleDirectory(&directory, With(&SystemInfoCalls::getModuleFileName, DeepModuleName)));
   EXPECT_EQ(directory, L"D:\\Tools\\Kbd\\");
 }
 

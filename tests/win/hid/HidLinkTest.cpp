@@ -65,10 +65,6 @@ Value Eventually(Query query, const Value& expected) {
   return value;
 }
 
-Paths OpenHandlesOnceSettled(CVirtualKeyboard& keyboard, const Paths& expected) {
-  return Eventually([&] { return Sorted(keyboard.OpenHandles()); }, Sorted(expected));
-}
-
 Paths KeyboardPair(const CVirtualKeyboard& keyboard) {
   auto collections = keyboard.Collections();
   return Sorted({Role(collections, 0xFF00).path, Role(collections, 0x0C).path});
@@ -82,7 +78,7 @@ TEST(Discovery, OpensTheVendorAndConsumerCollectionsAndLogsEach) {
   EXPECT_EQ(link.bOpenHidDevice(), 1);
   EXPECT_NE(link.DevHandle(), INVALID_HANDLE_VALUE);
   EXPECT_NE(link.InputHandle(), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(OpenHandlesOnceSettled(keyboard, KeyboardPair(keyboard)), KeyboardPair(keyboard));
+  EXPECT_EQ(keyboard.OpenHandlesOnceSettled(KeyboardPair(keyboard)), KeyboardPair(keyboard));
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{"Find_handleDev", "Find_handleInput"}));
 }
 
@@ -99,7 +95,7 @@ TEST(Discovery, AcceptsEitherIdOfEachPairIndependently) {
     Paths expected = c.expected == 1 ? Paths{Role(keyboard.Collections(), 0xFF00).path,
                                               Role(keyboard.Collections(), 0x0C).path}
                                      : Paths{};
-    EXPECT_EQ(OpenHandlesOnceSettled(keyboard, expected), Sorted(expected));
+    EXPECT_EQ(keyboard.OpenHandlesOnceSettled(expected), Sorted(expected));
   }
 }
 
@@ -119,7 +115,7 @@ TEST(Discovery, TheLastQualifyingInterfaceTakesTheRole) {
   CHidDevice link;
   EXPECT_EQ(link.bOpenHidDevice(), 1);
   Paths expected = Sorted({last.path, Role(collections, 0x0C).path});
-  EXPECT_EQ(OpenHandlesOnceSettled(keyboard, expected), expected);
+  EXPECT_EQ(keyboard.OpenHandlesOnceSettled(expected), expected);
 }
 
 TEST(Discovery, NoKeyboardGivesZeroNoHandlesAndNoLogLine) {
@@ -147,10 +143,10 @@ TEST(Discovery, EachRunGivesUpTheHandlesOfTheRunBefore) {
   CHidDevice link;
   link.bOpenHidDevice();
   const Paths pair = KeyboardPair(keyboard);
-  EXPECT_EQ(OpenHandlesOnceSettled(keyboard, pair), pair);
+  EXPECT_EQ(keyboard.OpenHandlesOnceSettled(pair), pair);
   int handlesAfterFirst = CountProcessHandles(GetCurrentProcessId());
   for (int i = 0; i < 20; ++i) link.bOpenHidDevice();
-  EXPECT_EQ(OpenHandlesOnceSettled(keyboard, pair), pair);
+  EXPECT_EQ(keyboard.OpenHandlesOnceSettled(pair), pair);
   EXPECT_GT(handlesAfterFirst, 2);
   EXPECT_EQ(CountProcessHandles(GetCurrentProcessId()), handlesAfterFirst);
 }
@@ -167,7 +163,7 @@ TEST(Discovery, ConcurrentRunsNeverCloseAHandleTwice) {
   other.join();
   // A double close would have closed some other object's handle meanwhile
   // and left the server with a stray or missing client.
-  EXPECT_EQ(OpenHandlesOnceSettled(keyboard, KeyboardPair(keyboard)), KeyboardPair(keyboard));
+  EXPECT_EQ(keyboard.OpenHandlesOnceSettled(KeyboardPair(keyboard)), KeyboardPair(keyboard));
 }
 
 TEST(FeatureReport, GoesThroughTheVendorCollection) {
@@ -432,11 +428,15 @@ HANDLE FailingCreateThread(LPTHREAD_START_ROUTINE routine, void* argument) {
   }
   return CreateThread(nullptr, 0, routine, argument, 0, nullptr);
 }
+HidCalls FailingThreadStarts() {
+  HidCalls calls;
+  calls.createThread = FailingCreateThread;
+  return calls;
+}
 
 TEST(ReaderStart, FailedStartsRetryWithTheirLogSequence) {
   CLogCapture log;
-  CHidDevice link;
-  link.m_pfnCreateThread = FailingCreateThread;
+  CHidDevice link(FailingThreadStarts());
   g_failuresLeft = 3;  // the first start and two fallback attempts
   link.StartServiceThread();
   ASSERT_NE(g_hThread, nullptr);
@@ -452,8 +452,7 @@ TEST(ReaderStart, FailedStartsRetryWithTheirLogSequence) {
 
 TEST(ReaderStart, FallbackResultIsThatOfItsFirstAttempt) {
   {
-    CHidDevice link;
-    link.m_pfnCreateThread = FailingCreateThread;
+    CHidDevice link(FailingThreadStarts());
     g_failuresLeft = 1;
     EXPECT_EQ(link.bHidCallBackThread(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
   }

@@ -20,16 +20,6 @@ Paths Sorted(Paths paths) {
   return paths;
 }
 
-// The keyboard has taken in a close a moment after the call returns.
-Paths OpenHandlesOnceSettled(CVirtualKeyboard& keyboard, const Paths& expected) {
-  Paths open = Sorted(keyboard.OpenHandles());
-  for (int i = 0; i < 200 && open != expected; ++i) {
-    Sleep(10);
-    open = Sorted(keyboard.OpenHandles());
-  }
-  return open;
-}
-
 TEST(RealHidPlatform, AmongEveryInterfaceDiscoveryKeepsExactlyTheKeyboardsPair) {
   CHidDevice link;
   CLogCapture log;
@@ -41,7 +31,7 @@ TEST(RealHidPlatform, AmongEveryInterfaceDiscoveryKeepsExactlyTheKeyboardsPair) 
     EXPECT_EQ(link.bOpenHidDevice(), 1);
     auto collections = keyboard.Collections();  // the keyboard's own first
     Paths pair = Sorted({collections[0].path, collections[1].path});
-    EXPECT_EQ(OpenHandlesOnceSettled(keyboard, pair), pair);
+    EXPECT_EQ(keyboard.OpenHandlesOnceSettled(pair), pair);
     std::vector<std::string> lines = log.Messages();
     std::sort(lines.begin(), lines.end());
     EXPECT_EQ(lines, (std::vector<std::string>{"Find_handleDev", "Find_handleInput"}));
@@ -56,7 +46,7 @@ TEST(RealHidPlatform, AmongEveryInterfaceDiscoveryKeepsExactlyTheKeyboardsPair) 
   EXPECT_EQ(link.DevHandle(), INVALID_HANDLE_VALUE);
   EXPECT_EQ(link.InputHandle(), INVALID_HANDLE_VALUE);
   EXPECT_TRUE(log.Messages().empty());
-  EXPECT_EQ(OpenHandlesOnceSettled(decoys, {}), Paths{});
+  EXPECT_EQ(decoys.OpenHandlesOnceSettled({}), Paths{});
   uint8_t report[8] = {0x05, 0x01};
   EXPECT_EQ(link.SetFeature(report, sizeof report), 0);
 }

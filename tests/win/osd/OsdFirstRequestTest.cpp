@@ -6,13 +6,14 @@
 #include "app/MyWnd.h"
 #include "osd/OsdImage.h"
 #include "tests/win/support/OsdTestSupport.h"
+#include "tests/win/support/MyWndPeer.h"
 
 namespace {
 
 TEST(OsdFirstRequest, UnreadableMicrophoneMakesNothingThenAHideMakesTheObject) {
   ASSERT_FALSE(OsdMutexExists()) << "another OSD program runs";
   CMyWnd wnd;
-  wnd.m_micMuted = -1;
+  Peer(wnd).m_micMuted = -1;
   wnd.ShowOsd(kOsdMicrophone);
   EXPECT_FALSE(OsdMutexExists()) << "no mutex call without a request";
   EXPECT_EQ(g_osdWindow, nullptr);
@@ -22,7 +23,7 @@ TEST(OsdFirstRequest, UnreadableMicrophoneMakesNothingThenAHideMakesTheObject) {
   wnd.ShowOsd(9);
   EXPECT_TRUE(OsdMutexExists());
   ASSERT_NE(g_osdWindow, nullptr);
-  EXPECT_EQ(g_osdWindow->m_hOwner, wnd.m_osd.m_hWnd);
+  EXPECT_EQ(g_osdWindow->m_hOwner, Peer(wnd).m_osd.m_hWnd);
   EXPECT_EQ(g_osdWindow->m_hInstance, GetModuleHandleW(nullptr));
   EXPECT_EQ(g_osdCurrent.intervalMs, 100);
   PumpMessages();

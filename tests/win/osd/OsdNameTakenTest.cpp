@@ -7,6 +7,7 @@
 #include "app/MyWnd.h"
 #include "osd/OsdImage.h"
 #include "tests/win/support/OsdTestSupport.h"
+#include "tests/win/support/MyWndPeer.h"
 
 namespace {
 
@@ -16,10 +17,10 @@ TEST(OsdNameTaken, RequestsAreDroppedWithoutAnObject) {
   ASSERT_TRUE(taken);
 
   CMyWnd wnd;
-  HWND controller = wnd.m_osd.m_hWnd;
-  wnd.m_fnLock = 1;
+  HWND controller = Peer(wnd).m_osd.m_hWnd;
+  Peer(wnd).m_fnLock = 1;
   wnd.ShowOsd(kOsdFnLock);
-  wnd.m_fanMode = 2;
+  Peer(wnd).m_fanMode = 2;
   wnd.ShowOsd(kOsdSmartFan);
   PumpMessages();
   EXPECT_EQ(g_osdWindow, nullptr);

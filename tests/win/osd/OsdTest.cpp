@@ -9,6 +9,7 @@
 #include "app/MyWnd.h"
 #include "osd/OsdImage.h"
 #include "tests/win/support/OsdTestSupport.h"
+#include "tests/win/support/MyWndPeer.h"
 
 namespace {
 
@@ -32,9 +33,9 @@ const State kStates[] = {
 
 void Request(const State& state) {
   CMyWnd& wnd = MainWnd();
-  if (state.kind == kOsdMicrophone) wnd.m_micMuted = state.value;
-  if (state.kind == kOsdFnLock) wnd.m_fnLock = state.value;
-  if (state.kind == kOsdSmartFan) wnd.m_fanMode = state.value;
+  if (state.kind == kOsdMicrophone) Peer(wnd).m_micMuted = state.value;
+  if (state.kind == kOsdFnLock) Peer(wnd).m_fnLock = state.value;
+  if (state.kind == kOsdSmartFan) Peer(wnd).m_fanMode = state.value;
   wnd.ShowOsd(state.kind);
   PumpMessages();
 }
@@ -93,7 +94,7 @@ TEST_F(OsdTest, EachStateShowsOneBarAtItsPlaceOnTopWithoutTakingTheFocus) {
     HWND bar = OnlyBar();
     ASSERT_NE(bar, nullptr) << OsdBars().size() << " bars";
     EXPECT_TRUE(IsWindowVisible(bar));
-    EXPECT_EQ(GetWindow(bar, GW_OWNER), MainWnd().m_osd.m_hWnd);
+    EXPECT_EQ(GetWindow(bar, GW_OWNER), Peer(MainWnd()).m_osd.m_hWnd);
     EXPECT_EQ(g_osdWindow->m_imageId, state.imageId);
     EXPECT_EQ(g_osdCurrent.imageId, state.imageId);
 
@@ -230,10 +231,10 @@ TEST_F(OsdTest, RecordsOfAnyOtherSizeChangeNothing) {
   std::copy(fan.begin(), fan.end(), other.begin());
   for (DWORD size : {kOsdRequestSize - 1, kOsdRequestSize + 1}) {
     COPYDATASTRUCT data = {0, size, other.data()};
-    EXPECT_TRUE(MainWnd().m_osd.OnOsdRequest(data)) << size;
+    EXPECT_TRUE(Peer(MainWnd()).m_osd.OnOsdRequest(data)) << size;
   }
   COPYDATASTRUCT noData = {0, kOsdRequestSize, nullptr};
-  EXPECT_TRUE(MainWnd().m_osd.OnOsdRequest(noData));
+  EXPECT_TRUE(Peer(MainWnd()).m_osd.OnOsdRequest(noData));
   PumpMessages();
 
   EXPECT_EQ(PackOsdRequest(g_osdCurrent), before);
@@ -254,7 +255,7 @@ TEST_F(OsdTest, UnreadableMicrophoneStateLeavesTheScreenAlone) {
 // Timer 1 of the controller: armed by each image request, killed when it
 // fires and by every later request; a zero interval does not arm it.
 TEST_F(OsdTest, ImageRequestsArmTimerOneUnlessTheirIntervalIsZero) {
-  HWND controller = MainWnd().m_osd.m_hWnd;
+  HWND controller = Peer(MainWnd()).m_osd.m_hWnd;
   Request({kOsdFnLock, 1, 201});
   MSG msg = {};
   bool fired = false;
@@ -276,7 +277,7 @@ TEST_F(OsdTest, ImageRequestsArmTimerOneUnlessTheirIntervalIsZero) {
   request.intervalMs = 0;
   OsdRecord record = PackOsdRequest(request);
   COPYDATASTRUCT data = {0, kOsdRequestSize, record.data()};
-  EXPECT_TRUE(MainWnd().m_osd.OnOsdRequest(data));
+  EXPECT_TRUE(Peer(MainWnd()).m_osd.OnOsdRequest(data));
   EXPECT_FALSE(KillTimer(controller, kOsdTimerId));
   HWND bar = OnlyBar();
   ASSERT_NE(bar, nullptr);

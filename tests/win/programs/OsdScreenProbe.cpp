@@ -17,6 +17,7 @@
 #include "app/MyWnd.h"
 #include "fw/Gdi.h"
 #include "osd/OsdImage.h"
+#include "tests/win/support/MyWndPeer.h"
 
 namespace {
 
@@ -55,9 +56,9 @@ bool Carry(CMyWnd& wnd, const std::string& command) {
   unsigned kind = 0;
   int value = 0;
   if (std::sscanf(command.c_str(), "show %u %d", &kind, &value) == 2) {
-    if (kind == kOsdMicrophone) wnd.m_micMuted = value;
-    if (kind == kOsdFnLock) wnd.m_fnLock = value;
-    if (kind == kOsdSmartFan) wnd.m_fanMode = value;
+    if (kind == kOsdMicrophone) Peer(wnd).m_micMuted = value;
+    if (kind == kOsdFnLock) Peer(wnd).m_fnLock = value;
+    if (kind == kOsdSmartFan) Peer(wnd).m_fanMode = value;
     wnd.ShowOsd(kind);
   } else if (command.rfind("hide", 0) == 0) {
     wnd.ShowOsd(kOsdHide);
