@@ -7,6 +7,11 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 # image's pages from the file instead of copying them into the process's
 # private memory (about the executable's size in private bytes).
 add_link_options(-Wl,--file-alignment,4096)
+# Neither the build's folders nor its time in the images: two builds of a
+# commit, anywhere and at any time, are byte-identical.
+add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=>"
+                    "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}/=>")
+add_link_options(-Wl,--no-insert-timestamp)
 enable_language(RC)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 

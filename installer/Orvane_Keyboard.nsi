@@ -1,7 +1,8 @@
 ; Installs the Orvane keyboard utility per machine, registers the task that
 ; starts it at every logon, and starts it. Built by makensis with these
 ; defined: ARCH (x86 or x64), DIST (the distribution folder), TASK_TOOL
-; (orvane_logon_task.exe of the same build), ICON and OUTFILE.
+; (orvane_logon_task.exe of the same build), ICON, OUTFILE and SIGN (the
+; script that signs a PE when a certificate is given).
 ;
 ; Exit codes: 0 done, 1 cancelled, 2 the running utility did not end (or its
 ; executable is in use) and nothing was changed, 3 another setup of it runs,
@@ -23,6 +24,11 @@ Unicode true
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
+; The installer once written, and the uninstaller each time setup writes it.
+!finalize '"${SIGN}" "%1"' = 0
+!uninstfinalize '"${SIGN}" "%1"' = 0
+; Files keep no build-time dates: two builds of a commit are byte-identical.
+SetDateSave off
 Icon "${ICON}"
 UninstallIcon "${ICON}"
 RequestExecutionLevel admin

@@ -1,12 +1,25 @@
 # The distribution folder (what is installed together) and its installer,
-# for this build's bitness.
+# for this build's bitness. Every PE shipped is signed on its way in when a
+# certificate is given (scripts/sign-pe): the utility here, the logon task
+# tool the installer carries, and the installer and its uninstaller through
+# makensis's finalize hooks.
 set(DIST_DIR ${CMAKE_CURRENT_BINARY_DIR}/dist)
+set(SIGN_PE ${CMAKE_SOURCE_DIR}/scripts/sign-pe)
+set(DIST_EXE ${DIST_DIR}/Orvane_Keyboard_Hid.exe)
+set(CARRIED_TASK_TOOL ${CMAKE_CURRENT_BINARY_DIR}/carried/orvane_logon_task.exe)
+add_custom_command(OUTPUT ${DIST_EXE}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Orvane_Keyboard_Hid> ${DIST_EXE}
+  COMMAND ${SIGN_PE} ${DIST_EXE}
+  DEPENDS Orvane_Keyboard_Hid ${SIGN_PE})
+add_custom_command(OUTPUT ${CARRIED_TASK_TOOL}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:orvane_logon_task> ${CARRIED_TASK_TOOL}
+  COMMAND ${SIGN_PE} ${CARRIED_TASK_TOOL}
+  DEPENDS orvane_logon_task ${SIGN_PE})
 add_custom_target(dist ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${DIST_DIR}/skins
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Orvane_Keyboard_Hid> ${DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy ${OSD_SKINS} ${DIST_DIR}/skins
-  DEPENDS Orvane_Keyboard_Hid osd_art
+  DEPENDS ${DIST_EXE} ${CARRIED_TASK_TOOL} osd_art
   COMMENT "Filling the distribution folder")
 
 find_program(MAKENSIS makensis REQUIRED)
@@ -18,10 +31,9 @@ else()
   set(SETUP ${CMAKE_CURRENT_BINARY_DIR}/Orvane_Keyboard_Setup.exe)
 endif()
 add_custom_command(OUTPUT ${SETUP}
-  COMMAND ${MAKENSIS} -V2 -DARCH=${SETUP_ARCH} -DDIST=${DIST_DIR}
-    -DTASK_TOOL=$<TARGET_FILE:orvane_logon_task> -DICON=${ICON} -DOUTFILE=${SETUP}
-    ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi
-  DEPENDS ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi Orvane_Keyboard_Hid orvane_logon_task
+  COMMAND ${MAKENSIS} -V2 -DARCH=${SETUP_ARCH} -DDIST=${DIST_DIR} -DTASK_TOOL=${CARRIED_TASK_TOOL}
+    -DICON=${ICON} -DOUTFILE=${SETUP} -DSIGN=${SIGN_PE} ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi
+  DEPENDS ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi ${DIST_EXE} ${CARRIED_TASK_TOOL}
     ${ICON} ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${OSD_SKINS}
   COMMENT "Building the installer")
 add_custom_target(installer ALL DEPENDS ${SETUP})
