@@ -16,39 +16,57 @@ JOBS := $(shell nproc)
 # machine runs 32-bit programs, else the 64-bit build.
 ARCH = $(shell scripts/win-archs 2>/dev/null | head -n1)
 
-.PHONY: setup build dist test bench demo clean
+.PHONY: setup build dist test bench demo reproducible clean
+
+# $(call tree,FOLDER,CMAKE-OPTIONS[,TARGETS]): configures a build tree and
+# builds the targets named (all of them when none is).
+tree = $(CONFIGURE) -S . -B $(1) $(2) >/dev/null && cmake --build $(1) -j $(JOBS) $(if $(3),--target $(3))
+WIN_OPTIONS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
+WIN64_OPTIONS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+# What the demo plays: the simulation build, the virtual keyboard (drivers,
+# installer, program), the command sender and the skins.
+DEMO_TARGETS := Orvane_Keyboard_Hid_sim orvane_vkbd orvane_post vhid_package osd_art
+DEMO_BUILD = $(if $(filter x64,$(ARCH)),$(WIN64_BUILD),$(WIN_BUILD))
+DEMO_OPTIONS = $(if $(filter x64,$(ARCH)),$(WIN64_OPTIONS),$(WIN_OPTIONS))
+# Release files are dated by the commit, not by the clock (the signing time).
+export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 
 setup:
 	@scripts/setup.sh
 
 build: setup
-	$(CONFIGURE) -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
-	cmake --build $(HOST_BUILD) -j $(JOBS)
-	$(CONFIGURE) -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-	  -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build $(WIN_BUILD) -j $(JOBS)
-	$(CONFIGURE) -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-	  -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build $(WIN64_BUILD) -j $(JOBS)
+	$(call tree,$(HOST_BUILD),-DCMAKE_BUILD_TYPE=Debug)
+	$(call tree,$(WIN_BUILD),$(WIN_OPTIONS))
+	$(call tree,$(WIN64_BUILD),$(WIN64_OPTIONS))
 	rm -rf $(WIN_BUILD)/dist/x64 && cp -r $(WIN64_BUILD)/dist $(WIN_BUILD)/dist/x64
-	$(CONFIGURE) -S . -B $(WIN_CLANG_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/clang-mingw-i686.cmake \
-	  -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build $(WIN_CLANG_BUILD) -j $(JOBS)
-	$(CONFIGURE) -S . -B $(WIN64_CLANG_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/clang-mingw-x86_64.cmake \
-	  -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build $(WIN64_CLANG_BUILD) -j $(JOBS)
-	CC=clang CXX=clang++ $(CONFIGURE) -S . -B $(FUZZ_BUILD) -DORVANE_FUZZ=ON >/dev/null
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	$(call tree,$(WIN_CLANG_BUILD),-DCMAKE_TOOLCHAIN_FILE=cmake/clang-mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release)
+	$(call tree,$(WIN64_CLANG_BUILD),-DCMAKE_TOOLCHAIN_FILE=cmake/clang-mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release)
+	CC=clang CXX=clang++ $(call tree,$(FUZZ_BUILD),-DORVANE_FUZZ=ON)
 
-# The installers, one per Windows build, side by side.
-dist: build
-	mkdir -p build/dist
+# The installers, one per Windows build, side by side, with their checksums;
+# signed (scripts/sign-pe) when ORVANE_SIGN_PFX names a certificate. The
+# signed files are made anew each time, as the certificate may have changed.
+dist: setup
+	@if [ -n "$$ORVANE_SIGN_PFX" ]; then echo "dist: signing with $$ORVANE_SIGN_PFX"; \
+	  else echo "dist: unsigned (set ORVANE_SIGN_PFX and ORVANE_SIGN_PASSWORD_FILE to sign)"; fi
+	rm -f $(foreach t,$(WIN_BUILD) $(WIN64_BUILD),$(t)/Orvane_Keyboard_Setup*.exe $(t)/dist/Orvane_Keyboard_Hid.exe $(t)/carried/orvane_logon_task.exe)
+	$(call tree,$(WIN_BUILD),$(WIN_OPTIONS),installer)
+	$(call tree,$(WIN64_BUILD),$(WIN64_OPTIONS),installer)
+	rm -rf $(WIN_BUILD)/dist/x64 && cp -r $(WIN64_BUILD)/dist $(WIN_BUILD)/dist/x64
+	rm -rf build/dist && mkdir -p build/dist
 	cp $(WIN_BUILD)/Orvane_Keyboard_Setup.exe $(WIN64_BUILD)/Orvane_Keyboard_Setup_x64.exe build/dist/
+	cd build/dist && sha256sum Orvane_Keyboard_Setup.exe Orvane_Keyboard_Setup_x64.exe >SHA256SUMS
 
-test: dist
+test: build dist
 	ctest --test-dir $(HOST_BUILD) --output-on-failure -j $(JOBS)
 	ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j $(JOBS)
 	scripts/test-windows
+	scripts/reproducible
+	tests/release/signing
+
+# Two clean builds of the commit, compared file by file (also part of test).
+reproducible: setup
+	scripts/reproducible
 
 # Measures speed, idle cost and memory against baselines, runs the fuzzers
 # longer, and writes docs/benchmarks.md.
@@ -60,7 +78,8 @@ bench: build
 # the feature reports and the OSD screenshots go to build/demo/. A Wine prefix
 # of its own, as its display is: a test run at the same time keeps its
 # utility instance, keyboard pipes, log and Wine server.
-demo: build
+demo: setup
+	$(call tree,$(DEMO_BUILD),$(DEMO_OPTIONS),$(DEMO_TARGETS))
 	ORVANE_ARCH=$(ARCH) WINEPREFIX=$(CURDIR)/build/wineprefix-demo-$(ARCH) \
 	  scripts/with-display /usr/bin/python3 scripts/demo.py
 

@@ -12,6 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine64 xvfb xauth
   nsis  # the installers
+  osslsigncode openssl  # signing them, and the signing test's throwaway CA
   locales  # a Cyrillic locale for the log's code-page test
   python3-pil xcompmgr  # OSD screenshots: grabbing, and blending as a desktop does
 )
