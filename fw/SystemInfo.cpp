@@ -4,8 +4,6 @@
 
 #include <memory>
 
-#include "fw/UniqueHandle.h"
-
 std::wstring GetConsoleUserName(const SystemInfoCalls& calls) {
   // 0xFFFFFFFF (no session at the console) is asked about all the same; the
   // query then fails.
@@ -31,10 +29,11 @@ void GetNtVersion(DWORD* major, DWORD* minor, DWORD* build) {
   // Unlike GetVersionExW, this entry is not subject to the manifest's
   // supported-system list, so it tells Windows 8.1 and 10 apart.
   using RtlGetNtVersionNumbersFn = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
-  CModule ntdll(LoadLibraryW(L"ntdll.dll"));
+  // Mapped into every process: nothing to load, nothing to look for.
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   if (!ntdll) return;
   auto entry = reinterpret_cast<RtlGetNtVersionNumbersFn>(
-      reinterpret_cast<void*>(GetProcAddress(ntdll.Get(), "RtlGetNtVersionNumbers")));
+      reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetNtVersionNumbers")));
   if (entry) entry(major, minor, build);
 }
 

@@ -80,12 +80,20 @@ struct DevNotifyTraits {
   static void Close(Type h) { ::UnregisterDeviceNotification(h); }
 };
 
+// Memory the system allocated for the caller with LocalAlloc.
+struct LocalMemoryTraits {
+  using Type = void*;
+  static Type Empty() { return nullptr; }
+  static void Close(Type h) { ::LocalFree(h); }
+};
+
 using CKernelHandle = CUniqueHandle<KernelHandleTraits>;
 using CFileHandle = CUniqueHandle<FileHandleTraits>;
 using CFindHandle = CUniqueHandle<FindHandleTraits>;
 using CRegKey = CUniqueHandle<RegKeyTraits>;
 using CModule = CUniqueHandle<ModuleTraits>;
 using CDevNotify = CUniqueHandle<DevNotifyTraits>;
+using CLocalMemory = CUniqueHandle<LocalMemoryTraits>;
 
 // Windows that an object owns outright. The system may have destroyed one
 // already with its owner window, hence the check.

@@ -6,7 +6,9 @@
 ;
 ; Exit codes: 0 done, 1 cancelled, 2 the running utility did not end (or its
 ; executable is in use) and nothing was changed, 3 another setup of it runs,
-; 4 the logon task could not be registered or removed.
+; 4 the logon task could not be registered or removed, 5 the install folder
+; could not be given permissions only administrators can change, and
+; nothing was installed.
 Unicode true
 !if ${ARCH} == x64
   Target amd64-unicode
@@ -21,6 +23,7 @@ Unicode true
 !define PRODUCT "Orvane Keyboard"
 !define EXE "Orvane_Keyboard_Hid.exe"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane_Keyboard"
+!define DUMPS_KEY "SOFTWARE\Microsoft\Windows\Windows Error Reporting\LocalDumps\${EXE}"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -91,6 +94,20 @@ UninstPage instfiles
   ${EndIf}
 !macroend
 
+; Windows Error Reporting reads its crash-dump settings from the 64-bit
+; registry view on 64-bit Windows, so the 32-bit setup writes them there too
+; (32-bit Windows ignores the view).
+!macro DumpsView
+  SetRegView 64
+!macroend
+!macro SetupView
+  !if ${ARCH} == x64
+    SetRegView 64
+  !else
+    SetRegView 32
+  !endif
+!macroend
+
 !macro RunTaskTool ARGS
   InitPluginsDir
   File "/oname=$PLUGINSDIR\orvane_logon_task.exe" "${TASK_TOOL}"
@@ -119,6 +136,14 @@ Section
     FileClose $0
   ${EndIf}
 
+  ; The utility runs elevated at every logon: before anything lands in its
+  ; folder, only administrators may change what is there (also on upgrade).
+  CreateDirectory "$INSTDIR"
+  !insertmacro RunTaskTool 'protect "$INSTDIR"'
+  ${If} $0 <> 0
+    RMDir "$INSTDIR"  ; when setup made it: a folder with anything in it stays
+    !insertmacro Fail 5 "$INSTDIR could not be given permissions that only administrators can change. Nothing was installed."
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "${DIST}/${EXE}"
   File "${DIST}/README.md"
@@ -142,6 +167,13 @@ Section
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" NoRepair 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" EstimatedSize $0
+
+  ; A crash leaves a mini dump for support in the user's CrashDumps folder.
+  !insertmacro DumpsView
+  WriteRegExpandStr HKLM "${DUMPS_KEY}" DumpFolder "%LOCALAPPDATA%\CrashDumps"
+  WriteRegDWORD HKLM "${DUMPS_KEY}" DumpCount 5
+  WriteRegDWORD HKLM "${DUMPS_KEY}" DumpType 1
+  !insertmacro SetupView
 
   !insertmacro RunTaskTool 'register "$INSTDIR"'
   ${If} $0 <> 0
@@ -171,5 +203,8 @@ Section Uninstall
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   RMDir "$INSTDIR\.."  ; the publisher's folder, when nothing else is in it
+  !insertmacro DumpsView
+  DeleteRegKey HKLM "${DUMPS_KEY}"
+  !insertmacro SetupView
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

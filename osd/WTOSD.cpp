@@ -3,6 +3,7 @@
 #include <uiautomationcore.h>
 
 #include "fw/ComPtr.h"
+#include "fw/DllSearch.h"
 #include "fw/SystemInfo.h"
 #include "osd/OsdImage.h"
 
@@ -96,7 +97,7 @@ void CWTOSD::Announce() {
   using RaiseNotificationFn = HRESULT(WINAPI*)(IRawElementProviderSimple*, int kind,
                                                 int processing, BSTR text, BSTR activityId);
   using HostProviderFn = HRESULT(WINAPI*)(HWND, IRawElementProviderSimple**);
-  static HMODULE uia = LoadLibraryW(L"uiautomationcore.dll");
+  static HMODULE uia = LoadSystemLibrary(L"uiautomationcore.dll");
   if (!uia) return;
   auto raise = reinterpret_cast<RaiseNotificationFn>(
       reinterpret_cast<void*>(GetProcAddress(uia, "UiaRaiseNotificationEvent")));

@@ -42,6 +42,9 @@ set_tests_properties(log_tests_cp1251 PROPERTIES RESOURCE_LOCK c_log)
 
 # fw
 orvane_win_test(fw_tests SOURCES tests/win/fw/FrameworkTest.cpp LIBS orvane_fw)
+add_library(orvane_marker SHARED tests/win/programs/MarkerDll.cpp)
+set_target_properties(orvane_marker PROPERTIES PREFIX "")
+add_dependencies(fw_tests orvane_marker)
 add_executable(system_info_probe tests/win/programs/SystemInfoProbe.cpp)
 target_link_libraries(system_info_probe orvane_fw)
 orvane_win_test(system_info_tests SOURCES tests/win/fw/SystemInfoTest.cpp LIBS orvane_fw)

@@ -18,7 +18,7 @@ target_include_directories(orvane_sim PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(orvane_sim PUBLIC ole32 oleaut32 uuid wbemuuid)
 
 # The logon task that the installer registers and removes.
-add_library(orvane_task STATIC tools/logontask/LogonTask.cpp)
+add_library(orvane_task STATIC tools/logontask/LogonTask.cpp tools/logontask/InstallFolder.cpp)
 target_include_directories(orvane_task PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(orvane_task PUBLIC ole32 oleaut32 taskschd)
 add_executable(orvane_logon_task tools/logontask/main.cpp)

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/DllSearch.h"
 #include "fw/FileFind.h"
 #include "fw/RegisterWndClass.h"
 #include "fw/WinApp.h"
@@ -280,3 +281,13 @@ TEST(FileFindTest, FindsExistingFilesAndWildcardsOnly) {
 }
 
 }  // namespace
+
+// Last in the program: the restriction holds for the rest of the process.
+TEST(DllSearchTest, ABareNameIsNoLongerLookedForBesideTheExecutable) {
+  HMODULE beside = LoadLibraryW(L"orvane_marker.dll");
+  ASSERT_NE(beside, nullptr) << "the marker library lies beside the tests";
+  FreeLibrary(beside);
+  LoadLibrariesFromSystemOnly();
+  EXPECT_EQ(LoadLibraryW(L"orvane_marker.dll"), nullptr);
+  EXPECT_NE(LoadSystemLibrary(L"uiautomationcore.dll"), nullptr);
+}

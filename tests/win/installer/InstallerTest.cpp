@@ -7,14 +7,18 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "actions/FnLock.h"
 #include "tests/win/support/FnLockRegistry.h"
 #include "tests/win/support/RecorderWindow.h"
 #include "tests/win/support/StartedProgram.h"
+#include "tools/logontask/InstallFolder.h"
 #include "tools/logontask/LogonTask.h"
 
 namespace {
@@ -48,6 +52,27 @@ std::wstring UninstallValue(const wchar_t* name) {
   DWORD size = sizeof value;
   RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, name, RRF_RT_REG_SZ, nullptr, value, &size);
   return value;
+}
+
+// Windows Error Reporting's settings for the utility, in the 64-bit view it
+// reads: "folder count type", or empty when the key is missing.
+std::wstring DumpSettings() {
+  const wchar_t key[] =
+      L"SOFTWARE\\Microsoft\\Windows\\Windows Error Reporting\\LocalDumps\\Orvane_Keyboard_Hid.exe";
+  HKEY dumps;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WOW64_64KEY, &dumps) != ERROR_SUCCESS) {
+    return L"";
+  }
+  wchar_t folder[MAX_PATH] = {};
+  DWORD count = 0, type = 0, size = sizeof folder;
+  RegGetValueW(dumps, nullptr, L"DumpFolder", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, folder,
+               &size);
+  size = sizeof count;
+  RegGetValueW(dumps, nullptr, L"DumpCount", RRF_RT_REG_DWORD, nullptr, &count, &size);
+  size = sizeof type;
+  RegGetValueW(dumps, nullptr, L"DumpType", RRF_RT_REG_DWORD, nullptr, &type, &size);
+  RegCloseKey(dumps);
+  return std::wstring(folder) + L" " + std::to_wstring(count) + L" " + std::to_wstring(type);
 }
 
 int UtilityWindows() {
@@ -90,6 +115,7 @@ TEST_F(InstallerTest, InstallsUpgradesInPlaceRefusesAnOldOneThatStaysAndUninstal
   RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize", RRF_RT_REG_DWORD, nullptr,
                &size, &sizeBytes);
   EXPECT_GT(size, 100u);  // KB: the executable alone is larger
+  EXPECT_EQ(DumpSettings(), L"%LOCALAPPDATA%\\CrashDumps 5 1");
   std::wstring task;
   ASSERT_EQ(ReadLogonTaskXml(&task), S_OK);
   for (const wchar_t* setting :
@@ -139,8 +165,55 @@ TEST_F(InstallerTest, InstallsUpgradesInPlaceRefusesAnOldOneThatStaysAndUninstal
   EXPECT_FALSE(Exists(folder));
   EXPECT_EQ(UtilityWindows(), 0);
   EXPECT_FALSE(listed());
+  EXPECT_EQ(DumpSettings(), L"");
   EXPECT_NE(ReadLogonTaskXml(&task), S_OK);
   EXPECT_EQ(ReadFnLock(), 1);  // user data stays
+}
+
+// Elsewhere than under Program Files, as an administrator may choose: the
+// folder's permissions come from setup, not from where it lies. A folder
+// setup cannot make and protect stops it with code 5, nothing installed:
+// under Wine, one in /proc (Z: is the Unix root), where not even root can
+// make folders, since Wine's security calls always succeed.
+TEST_F(InstallerTest, InstallsIntoAPublicFolderAndStopsWhereItCannotProtectTheFolder) {
+  const std::wstring folder = L"C:\\users\\Public\\Orvane Keyboard";
+  ASSERT_EQ(RunToEnd(BesideTests(kSetup), L"/S /NOSTART /D=" + folder), 0u);
+  EXPECT_TRUE(Exists(folder + L"\\Orvane_Keyboard_Hid.exe"));
+  ASSERT_EQ(RunToEnd(folder + L"\\uninstall.exe", L"/S _?=" + folder), 0u);
+  DeleteFileW((folder + L"\\uninstall.exe").c_str());
+  RemoveDirectoryW(folder.c_str());
+
+  EXPECT_EQ(RunToEnd(BesideTests(kSetup), L"/S /NOSTART /D=Z:\\proc\\Orvane Keyboard"), 5u);
+  EXPECT_EQ(UninstallValue(L"DisplayName"), L"");
+}
+
+// The descriptor setup gives the install folder, ACE by ACE: Wine keeps no
+// file's security descriptor, so it is checked where it is made.
+TEST(InstallFolderTest, OnlyAdministratorsAndSystemMayChangeItAndUsersReadAndRun) {
+  CLocalMemory descriptor;
+  ASSERT_EQ(BuildInstallFolderDescriptor(&descriptor), S_OK);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.Get(), &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED);
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.Get(), &present, &dacl, &defaulted));
+  ASSERT_TRUE(present && dacl);
+  std::vector<std::wstring> aces;  // "type flags mask SID"
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    wchar_t* sid = nullptr;
+    ASSERT_TRUE(ConvertSidToStringSidW(&ace->SidStart, &sid));
+    wchar_t line[128];
+    swprintf(line, 128, L"%u %u %lx %ls", ace->Header.AceType, ace->Header.AceFlags,
+             static_cast<unsigned long>(ace->Mask), sid);
+    LocalFree(sid);
+    aces.push_back(line);
+  }
+  EXPECT_EQ(aces, (std::vector<std::wstring>{L"0 3 1f01ff S-1-5-32-544", L"0 3 1f01ff S-1-5-18",
+                                             L"0 3 1200a9 S-1-5-32-545"}));
 }
 
 TEST(LogonTaskTest, DefinitionStartsTheInstalledUtilityForEveryUserAtLogon) {
