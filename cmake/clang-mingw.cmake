@@ -22,3 +22,4 @@ set(CMAKE_CXX_FLAGS_INIT "-femulated-tls -stdlib++-isystem ${MINGW_GCC_DIR}/incl
 -stdlib++-isystem ${MINGW_GCC_DIR}/include/c++/backward")
 # -pthread links winpthreads, which gcc's POSIX-threads variant always links.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld -L${MINGW_GCC_DIR} -pthread")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${CMAKE_EXE_LINKER_FLAGS_INIT}")
