@@ -77,7 +77,7 @@ bench: build
 # Plays a session with the simulation build and the virtual keyboard; the log,
 # the feature reports and the OSD screenshots go to build/demo/. A Wine prefix
 # of its own, as its display is: a test run at the same time keeps its
-# utility instance, keyboard pipes, log and Wine server.
+# utility instance, virtual keyboard, log and Wine server.
 demo: setup
 	$(call tree,$(DEMO_BUILD),$(DEMO_OPTIONS),$(DEMO_TARGETS))
 	ORVANE_ARCH=$(ARCH) WINEPREFIX=$(CURDIR)/build/wineprefix-demo-$(ARCH) \
