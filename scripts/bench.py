@@ -135,6 +135,9 @@ def endurance(results):
     for name, program, test_filter, env in (
             (f"{CYCLES} unplug/plug and {CYCLES} suspend/resume cycles with keys",
              "robustness_tests.exe", "*Cycles*", {"ORVANE_ENDURANCE_CYCLES": str(CYCLES)}),
+            (f"{CYCLES // 5 * 10} seeded message sequences of 15 steps against the window's model",
+             "robustness_tests.exe", "*MessageSequences*",
+             {"ORVANE_ENDURANCE_CYCLES": str(CYCLES // 5)}),
             (f"{FULL_RATE_REPORTS} reports at the keyboard's full rate",
              "hid_link_tests.exe", "*FullRate*",
              {"ORVANE_FULL_RATE_REPORTS": str(FULL_RATE_REPORTS)})):
