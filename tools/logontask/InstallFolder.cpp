@@ -5,8 +5,12 @@
 
 // P: protected; OICI: inherited by files and folders inside; FA: full
 // control; 0x1200a9: read and execute (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE).
+namespace {
+
 const wchar_t kInstallFolderSddl[] =
     L"D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+
+}  // namespace
 
 HRESULT BuildInstallFolderDescriptor(CLocalMemory* descriptor) {
   PSECURITY_DESCRIPTOR made = nullptr;

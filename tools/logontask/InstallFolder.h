@@ -10,11 +10,9 @@
 
 #include "fw/UniqueHandle.h"
 
-// Protected (nothing inherited from above): full control for Administrators
-// and SYSTEM, read and execute for Users; inherited by all inside.
-extern const wchar_t kInstallFolderSddl[];
-
-// The security descriptor made from kInstallFolderSddl (LocalFree'd).
+// The folder's security descriptor (LocalFree'd): protected (nothing
+// inherited from above), full control for Administrators and SYSTEM, read
+// and execute for Users, inherited by all inside.
 HRESULT BuildInstallFolderDescriptor(CLocalMemory* descriptor);
 // Gives an existing folder that descriptor's DACL, replacing what it had.
 HRESULT ProtectInstallFolder(const std::wstring& folder);
