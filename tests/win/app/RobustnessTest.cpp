@@ -21,6 +21,7 @@
 #include "app/MyWnd.h"
 #include "fw/SystemInfo.h"
 #include "tests/win/support/HandleCount.h"
+#include "tests/win/support/HidNotifications.h"
 #include "tests/win/support/LogCapture.h"
 #include "tests/win/support/OsdTestSupport.h"
 #include "tests/win/support/RecorderWindow.h"
@@ -224,10 +225,14 @@ TEST_F(RobustnessTest, StrayCommandsTimersAndCopyDataChangeNothing) {
 // by the sequence, never by the clock. A failing sequence is cut down to the
 // shortest that still fails and printed with its seed.
 struct Step {
-  UINT message;
+  UINT message;  // or one of the keyboard's own steps below
   WPARAM wParam;
   int record;  // WM_DEVICECHANGE: 0 keyboard, 1 another device, 2 cut short, 3 none
 };
+
+// The keyboard itself: pulled out or put back (each when it can be), or
+// made to refuse its next wParam feature reports.
+const UINT kPlug = 0xFFFF0001, kUnplug = 0xFFFF0002, kRefuse = 0xFFFF0003;
 
 std::string Describe(const Step& step) {
   char text[96];
@@ -238,10 +243,12 @@ std::string Describe(const Step& step) {
 
 Step RandomStep(std::mt19937& random) {
   const WPARAM codes[] = {1, 2, 4, 8, 16, 32, 48, 0, 3, 64, 0x1234};
-  const WPARAM timers[] = {CMyWnd::kOsdHideTimer, CMyWnd::kWakeUpTimer, CMyWnd::kFnLockRetryTimer, 7};
+  const WPARAM timers[] = {CMyWnd::kOsdHideTimer, CMyWnd::kWakeUpTimer, CMyWnd::kFnLockRetryTimer,
+                           CMyWnd::kFnLockRetryTimer, 7};
   const WPARAM power[] = {PBT_APMSUSPEND, PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND};
   const WPARAM commands[] = {1123, 6001, 42};
-  switch (random() % 9) {
+  const UINT keyboard[] = {kPlug, kUnplug, kRefuse, kRefuse};
+  switch (random() % 10) {
     case 0: case 1: return {CMyWnd::kMsgKeyEvent, codes[random() % std::size(codes)], 0};
     case 2: return {WM_TIMER, timers[random() % std::size(timers)], 0};
     case 3: return {WM_DEVICECHANGE, random() % 2 ? WPARAM(DBT_DEVICEARRIVAL) : DBT_DEVICEREMOVECOMPLETE,
@@ -250,8 +257,57 @@ Step RandomStep(std::mt19937& random) {
     case 5: return {WM_COMMAND, commands[random() % std::size(commands)], 0};
     case 6: return {WM_WTSSESSION_CHANGE, 1 + random() % 11, 0};
     case 7: return {random() % 2 ? CMyWnd::kMsgSettingsChanged : CMyWnd::kMsgReserved, random(), 0};
+    case 8: return {keyboard[random() % std::size(keyboard)], 1 + random() % 4, 0};
     default: return {CMyWnd::kMsgFnLockRefused, random() % 2 ? random() : WPARAM(-1), 0};
   }
+}
+
+// Counts the HID arrivals and removals the system announces. The system
+// tells its listeners in the order they registered, so once this one,
+// registered after the window, has heard of a change, so has the window.
+class CDeviceChangeCounter {
+ public:
+  CDeviceChangeCounter() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"OrvaneTestDeviceChanges";
+    RegisterClassW(&wc);  // fails harmlessly when already registered
+    m_window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               wc.hInstance, nullptr);
+    m_notify = RegisterHidNotifications(m_window);
+  }
+  ~CDeviceChangeCounter() {
+    m_notify.Reset();
+    DestroyWindow(m_window);
+  }
+  CDeviceChangeCounter(const CDeviceChangeCounter&) = delete;
+  CDeviceChangeCounter& operator=(const CDeviceChangeCounter&) = delete;
+
+  static inline int arrivals = 0, removals = 0;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DEVICECHANGE) {
+      arrivals += wParam == DBT_DEVICEARRIVAL;
+      removals += wParam == DBT_DEVICEREMOVECOMPLETE;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+
+  HWND m_window;
+  CDevNotify m_notify;
+};
+
+// Plugs the keyboard in or out, and lets the window hear of every
+// collection's arrival or removal.
+bool PlugAndAnnounce(CVirtualKeyboard& keyboard, bool in) {
+  int& count = in ? CDeviceChangeCounter::arrivals : CDeviceChangeCounter::removals;
+  int expected = count + static_cast<int>(keyboard.Collections().size());
+  if (!(in ? keyboard.Plug() : keyboard.Unplug())) return false;
+  for (int waited = 0; count < expected && waited < 10000; waited += 5) PumpMessages(5);
+  PumpMessages();
+  return count == expected;
 }
 
 // Runs the steps from the window's state as it is; empty, or what broke.
@@ -259,12 +315,21 @@ std::string RunSteps(const std::vector<Step>& steps, CVirtualKeyboard& keyboard,
   std::wstring name = keyboard.Collections().front().path;
   for (wchar_t& c : name) c = static_cast<wchar_t>(std::towupper(c));  // as the system names it
   std::vector<uint8_t> record(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) + 2 * MAX_PATH);
+  // Every run starts on the same footing, so that a failing one fails
+  // again on its own: the keyboard in, taking its reports, newly opened
+  // (which ends any retries), the OSD hidden.
+  keyboard.RefuseFeatureReports(0);
+  if (!keyboard.IsPlugged() && !PlugAndAnnounce(keyboard, true)) return "the keyboard's plug went unannounced";
+  SendMessageW(wnd.m_hWnd, WM_TIMER, CMyWnd::kWakeUpTimer, 0);
+  SendMessageW(wnd.m_hWnd, WM_TIMER, CMyWnd::kOsdHideTimer, 0);
   int32_t fnLock = Peer(wnd).m_fnLock;
   int tray = g_bTrayIconShown;
-  int usbOpen = Peer(wnd).m_usbOpen;
-  int osd = OsdBarShowing() ? 1 : 0;  // -1: either, after a fan key (the config may enable it)
+  int usbOpen = 1, osd = 0;  // osd -1: either, after a fan key (the config may enable it)
+  bool plugged = true, retrying = false;
+  int refusals = 0, refused = keyboard.RefusedFeatureReports(), retries = 0;
   for (size_t i = 0; i < steps.size(); ++i) {
     const Step& step = steps[i];
+    std::string at = "after step " + std::to_string(i) + " " + Describe(step) + ": ";
     size_t reports = keyboard.FeatureReports().size();
     LPARAM lParam = 0;
     if (step.message == WM_DEVICECHANGE && step.record != 3) {
@@ -277,16 +342,30 @@ std::string RunSteps(const std::vector<Step>& steps, CVirtualKeyboard& keyboard,
       lParam = reinterpret_cast<LPARAM>(record.data());
     }
     bool ours = step.message == WM_DEVICECHANGE && step.record == 0;
-    bool opening = (step.message == WM_TIMER && step.wParam == CMyWnd::kWakeUpTimer) ||
-                   (ours && step.wParam == DBT_DEVICEARRIVAL && usbOpen == 0);
+    bool wakeUp = step.message == WM_TIMER && step.wParam == CMyWnd::kWakeUpTimer;
+    bool plugging = step.message == kPlug && !plugged;
+    // A wake-up opens the keyboard, and so does its arrival, announced or
+    // forged, while it is closed; neither while it is out.
+    bool opening = (plugged && wakeUp) ||
+                   ((plugging || (plugged && ours && step.wParam == DBT_DEVICEARRIVAL)) && usbOpen == 0);
+    bool retry = step.message == WM_TIMER && step.wParam == CMyWnd::kFnLockRetryTimer && retrying;
     {
       CStdoutCapture quiet;  // the fan client's trace
-      SendMessageW(wnd.m_hWnd, step.message, step.wParam, lParam);
-      PumpMessages();
+      if (step.message == kRefuse) {
+        keyboard.RefuseFeatureReports(static_cast<int>(step.wParam));
+      } else if (step.message == kPlug || step.message == kUnplug) {
+        if ((step.message == kPlug) != plugged && !PlugAndAnnounce(keyboard, !plugged)) {
+          return at + "the keyboard's change went unannounced";
+        }
+      } else {
+        SendMessageW(wnd.m_hWnd, step.message, step.wParam, lParam);
+        PumpMessages();
+      }
     }
     // The sequence delivers the timers itself.
     KillTimer(wnd.m_hWnd, CMyWnd::kOsdHideTimer);
     KillTimer(wnd.m_hWnd, CMyWnd::kWakeUpTimer);
+    bool retryArmed = KillTimer(wnd.m_hWnd, CMyWnd::kFnLockRetryTimer);
 
     if (step.message == CMyWnd::kMsgKeyEvent) {
       if (step.wParam == 16 || step.wParam == 32) fnLock = step.wParam == 32;
@@ -294,15 +373,29 @@ std::string RunSteps(const std::vector<Step>& steps, CVirtualKeyboard& keyboard,
       if (step.wParam == 48 && osd != 1) osd = -1;
     }
     if (step.message == WM_TIMER && step.wParam == CMyWnd::kOsdHideTimer) osd = 0;
-    if (opening) usbOpen = 1;
-    if (ours && step.wParam == DBT_DEVICEREMOVECOMPLETE) usbOpen = 0;
+    if (step.message == kRefuse) refusals = static_cast<int>(step.wParam);
+    if (plugging) plugged = true;
+    if (step.message == kUnplug) plugged = false;
+    if (opening || wakeUp) usbOpen = plugged;
+    if ((ours && step.wParam == DBT_DEVICEREMOVECOMPLETE) || !plugged) usbOpen = 0;
     if (step.message == WM_COMMAND && step.wParam == 1123) tray = 1;
     if (step.message == WM_WTSSESSION_CHANGE &&
         (step.wParam == WTS_CONSOLE_DISCONNECT || (step.wParam == WTS_SESSION_LOCK && GetReportedOsMajor() > 5))) {
       tray = 0;
     }
+    // A report is sent by an opening, and by a retry of the newest one
+    // refused; a refusal starts the retries, three at most.
+    bool sent = false, armed = false;
+    if (opening || retry) {
+      bool taken = plugged && refusals == 0;
+      int refusal = plugged && refusals > 0;
+      refusals -= refusal, refused += refusal;
+      sent = taken;
+      retries = opening ? 0 : retries + !taken;
+      retrying = !taken && retries < 3;
+      armed = retrying;
+    }
 
-    std::string at = "after step " + std::to_string(i) + " " + Describe(step) + ": ";
     if (!IsWindow(wnd.m_hWnd)) return at + "the window is gone";
     if (Peer(wnd).m_fnLock != fnLock || ReadFnLock() != fnLock) {
       return at + "Fn lock " + std::to_string(Peer(wnd).m_fnLock) + ", stored " +
@@ -312,23 +405,54 @@ std::string RunSteps(const std::vector<Step>& steps, CVirtualKeyboard& keyboard,
     if (Peer(wnd).m_usbOpen != usbOpen) return at + "open flag " + std::to_string(Peer(wnd).m_usbOpen);
     if (osd != -1 && OsdBarShowing() != (osd == 1)) return at + "OSD " + (osd ? "hidden" : "shown");
     auto all = keyboard.FeatureReports();
-    if (all.size() > reports && !opening) return at + "a feature report nothing called for";
-    for (size_t r = reports; r < all.size(); ++r) {
-      if (all[r] != std::vector<uint8_t>{0x05, uint8_t(fnLock), 0, 0, 0, 0, 0, 0}) {
-        return at + "a feature report with another state";
-      }
+    if (all.size() != reports + sent) {
+      return at + std::to_string(all.size() - reports) + " feature reports, expected " + std::to_string(sent);
     }
+    if (sent && all.back() != std::vector<uint8_t>{0x05, uint8_t(fnLock), 0, 0, 0, 0, 0, 0}) {
+      return at + "a feature report with another state";
+    }
+    if (keyboard.RefusedFeatureReports() != refused) return at + "refusals " + std::to_string(keyboard.RefusedFeatureReports());
+    if (retryArmed != armed) return at + (armed ? "no retry timer" : "a retry timer nothing called for");
   }
   return "";
 }
 
+// Bytes the process's heaps have handed out and not taken back.
+size_t HeapBytesInUse() {
+  std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 8);
+  heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+  size_t bytes = 0;
+  for (HANDLE heap : heaps) {
+    HeapLock(heap);
+    PROCESS_HEAP_ENTRY entry = {};
+    while (HeapWalk(heap, &entry)) {
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
+    }
+    HeapUnlock(heap);
+  }
+  return bytes;
+}
+
 TEST_F(RobustnessTest, MessageSequencesKeepTheWindowAsItsModelSays) {
   const int sequences = Cycles(20) * 10;  // 200 here, many more in make bench
+  CDeviceChangeCounter announcements;
   int handles = 0;
+  size_t heap = 0;
+  // The fakes' journals grow with every call: emptied each time, the heap
+  // holds what the window holds.
+  auto forgetJournals = [] {
+    for (CFakeJournal* journal : {&captureDevice->m_journal, &fanClass->m_journal}) {
+      journal->calls = {};
+      journal->released = {};
+    }
+    fanClass->m_setArguments = {};
+  };
   for (int seed = 1; seed <= sequences; ++seed) {
+    forgetJournals();
     // Counted once the first sequences have made what is made once (COM,
-    // the fan client, the OSD's drawing): a leak grows with the sequences.
-    if (seed == 11) handles = SettledHandles();
+    // the fan client, the OSD's drawing, the handle count's own buffers):
+    // a leak grows with the sequences.
+    if (seed == 41) handles = SettledHandles(), heap = HeapBytesInUse();
     std::mt19937 random(seed);
     std::vector<Step> steps(15);
     for (Step& step : steps) step = RandomStep(random);
@@ -348,11 +472,13 @@ TEST_F(RobustnessTest, MessageSequencesKeepTheWindowAsItsModelSays) {
     ADD_FAILURE() << "seed " << seed << ": " << failure << "\n  steps: {" << listing << "}";
     return;
   }
-  // As the suite found it: the link open, the OSD hidden, no timer armed.
-  SendMessageW(wnd->m_hWnd, WM_TIMER, CMyWnd::kWakeUpTimer, 0);
-  SendMessageW(wnd->m_hWnd, WM_TIMER, CMyWnd::kOsdHideTimer, 0);
+  // As the suite found it: the keyboard in and open, the OSD hidden.
+  ASSERT_EQ(RunSteps({}, *keyboard, *wnd), "");
   EXPECT_EQ(Peer(*wnd).m_usbOpen.load(), 1);
   EXPECT_LE(SettledHandles(), handles + 2) << "handles grew over the sequences";
+  // Tens of bytes kept by each opening come to more than this.
+  forgetJournals();
+  EXPECT_LE(HeapBytesInUse(), heap + 8192) << "the heap grew over the sequences";
   EXPECT_TRUE(PressAndWait()) << "the link still carries keys";
   std::printf("%d message sequences of 15 steps kept to the model\n", sequences);
 }
