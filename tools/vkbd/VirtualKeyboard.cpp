@@ -186,6 +186,11 @@ std::vector<std::vector<uint8_t>> CVirtualKeyboard::FeatureReports() {
   return reports;
 }
 
+int CVirtualKeyboard::TakenFeatureReports() {
+  VHID_FEATURES header = {};  // room for no record: only the count comes back
+  return Control(IOCTL_VHID_FEATURES, nullptr, 0, &header, sizeof header) ? static_cast<int>(header.Total) : 0;
+}
+
 void CVirtualKeyboard::RefuseFeatureReports(int count) {
   ULONG refuse = static_cast<ULONG>(count);
   Control(IOCTL_VHID_REFUSE, &refuse, sizeof refuse, nullptr, 0);

@@ -61,8 +61,10 @@ class CVirtualKeyboard {
   // bytes; shorter ones are padded with zeros): the handles open on it that
   // it reached, or -1 when the keyboard cannot send it.
   int SendInputReport(const std::vector<uint8_t>& report);
-  // Feature reports taken this session, in order (the latest 4096).
+  // Feature reports taken this session, in order (the latest 4096), and
+  // how many were taken in all.
   std::vector<std::vector<uint8_t>> FeatureReports();
+  int TakenFeatureReports();
   // The next count feature reports fail, as with a keyboard that is not
   // ready; how many failed so far.
   void RefuseFeatureReports(int count);

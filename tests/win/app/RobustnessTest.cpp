@@ -38,6 +38,12 @@ int Cycles(int fallback) {
   return text ? std::atoi(text) : fallback;
 }
 
+template <typename Condition>
+bool PumpUntil(Condition condition) {
+  for (int waited = 0; !condition() && waited < 10000; waited += 5) PumpMessages(5);
+  return condition();
+}
+
 // One window for the suite, as in the program (the OSD object of a process
 // belongs to its first controller window).
 class RobustnessTest : public ::testing::Test {
@@ -87,12 +93,6 @@ class RobustnessTest : public ::testing::Test {
     ASSERT_EQ(Peer(*wnd).m_usbOpen.load(), 1);
   }
 
-  template <typename Condition>
-  static bool PumpUntil(Condition condition) {
-    for (int waited = 0; !condition() && waited < 10000; waited += 5) PumpMessages(5);
-    return condition();
-  }
-
   // Presses snip or lock (in turn, so the repeat filter lets each through)
   // and waits until the window has acted on it.
   static bool PressAndWait() {
@@ -130,7 +130,7 @@ int RobustnessTest::actions;
 
 TEST_F(RobustnessTest, UnplugPlugCyclesSendTheStateEachTimeAndKeepEveryKeyAndNoHandle) {
   const int cycles = Cycles(20);
-  size_t reportsBefore = keyboard->FeatureReports().size();
+  int reportsBefore = keyboard->TakenFeatureReports();
   int handles = 0;
   for (int i = 0; i < cycles; ++i) {
     // The system tells the window of the removal and the arrival.
@@ -141,7 +141,7 @@ TEST_F(RobustnessTest, UnplugPlugCyclesSendTheStateEachTimeAndKeepEveryKeyAndNoH
     ASSERT_TRUE(PressAndWait()) << "cycle " << i;
     if (i == 0) handles = SettledHandles();
   }
-  EXPECT_EQ(keyboard->FeatureReports().size(), reportsBefore + cycles);
+  EXPECT_EQ(keyboard->TakenFeatureReports(), reportsBefore + cycles);
   // A leak grows with the cycles; two spare cover what Wine's own threads
   // hold now and then.
   EXPECT_LE(SettledHandles(), handles + 2) << "handles grew over the cycles";
@@ -153,7 +153,7 @@ TEST_F(RobustnessTest, UnplugPlugCyclesSendTheStateEachTimeAndKeepEveryKeyAndNoH
 
 TEST_F(RobustnessTest, SuspendResumeCyclesReopenOncePerResumeWithoutHandleGrowth) {
   const int cycles = Cycles(10);
-  size_t reportsBefore = keyboard->FeatureReports().size();
+  int reportsBefore = keyboard->TakenFeatureReports();
   int handles = 0;
   for (int i = 0; i < cycles; ++i) {
     SendMessageW(wnd->m_hWnd, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
@@ -166,7 +166,7 @@ TEST_F(RobustnessTest, SuspendResumeCyclesReopenOncePerResumeWithoutHandleGrowth
     ASSERT_TRUE(PressAndWait()) << "cycle " << i;
     if (i == 0) handles = SettledHandles();
   }
-  EXPECT_EQ(keyboard->FeatureReports().size(), reportsBefore + cycles);
+  EXPECT_EQ(keyboard->TakenFeatureReports(), reportsBefore + cycles);
   // A leak grows with the cycles; two spare cover what Wine's own threads
   // hold now and then.
   EXPECT_LE(SettledHandles(), handles + 2) << "handles grew over the cycles";
@@ -305,12 +305,12 @@ bool PlugAndAnnounce(CVirtualKeyboard& keyboard, bool in) {
   int& count = in ? CDeviceChangeCounter::arrivals : CDeviceChangeCounter::removals;
   int expected = count + static_cast<int>(keyboard.Collections().size());
   if (!(in ? keyboard.Plug() : keyboard.Unplug())) return false;
-  for (int waited = 0; count < expected && waited < 10000; waited += 5) PumpMessages(5);
+  bool heard = PumpUntil([&] { return count == expected; });
   PumpMessages();
-  return count == expected;
+  return heard;
 }
 
-// Runs the steps from the window's state as it is; empty, or what broke.
+// Runs the steps; empty, or what broke.
 std::string RunSteps(const std::vector<Step>& steps, CVirtualKeyboard& keyboard, CMyWnd& wnd) {
   std::wstring name = keyboard.Collections().front().path;
   for (wchar_t& c : name) c = static_cast<wchar_t>(std::towupper(c));  // as the system names it
@@ -330,7 +330,7 @@ std::string RunSteps(const std::vector<Step>& steps, CVirtualKeyboard& keyboard,
   for (size_t i = 0; i < steps.size(); ++i) {
     const Step& step = steps[i];
     std::string at = "after step " + std::to_string(i) + " " + Describe(step) + ": ";
-    size_t reports = keyboard.FeatureReports().size();
+    int reports = keyboard.TakenFeatureReports();
     LPARAM lParam = 0;
     if (step.message == WM_DEVICECHANGE && step.record != 3) {
       std::fill(record.begin(), record.end(), 0);
@@ -404,11 +404,9 @@ std::string RunSteps(const std::vector<Step>& steps, CVirtualKeyboard& keyboard,
     if (g_bTrayIconShown != tray) return at + "tray flag " + std::to_string(g_bTrayIconShown);
     if (Peer(wnd).m_usbOpen != usbOpen) return at + "open flag " + std::to_string(Peer(wnd).m_usbOpen);
     if (osd != -1 && OsdBarShowing() != (osd == 1)) return at + "OSD " + (osd ? "hidden" : "shown");
-    auto all = keyboard.FeatureReports();
-    if (all.size() != reports + sent) {
-      return at + std::to_string(all.size() - reports) + " feature reports, expected " + std::to_string(sent);
-    }
-    if (sent && all.back() != std::vector<uint8_t>{0x05, uint8_t(fnLock), 0, 0, 0, 0, 0, 0}) {
+    int taken = keyboard.TakenFeatureReports() - reports;
+    if (taken != sent) return at + std::to_string(taken) + " feature reports, expected " + std::to_string(sent);
+    if (sent && keyboard.FeatureReports().back() != std::vector<uint8_t>{0x05, uint8_t(fnLock), 0, 0, 0, 0, 0, 0}) {
       return at + "a feature report with another state";
     }
     if (keyboard.RefusedFeatureReports() != refused) return at + "refusals " + std::to_string(keyboard.RefusedFeatureReports());
