@@ -48,7 +48,8 @@ class CMyWnd : public CWnd {
   static DWORD WINAPI OpenUsbThread(LPVOID param);
 
   // Discovery, then feature report 05 with the state through the freshly
-  // opened vendor-defined collection. A keyboard that refuses it (not ready
+  // opened vendor-defined collection, unless the keyboard was sent it since
+  // it came or the machine resumed. A keyboard that refuses it (not ready
   // yet after a resume or a replug) gets it again from the window thread,
   // 0.5, 1 and 2 s later, then not until the next opening. Any thread.
   void SendFnLockState(int32_t state);
@@ -121,6 +122,9 @@ class CMyWnd : public CWnd {
   // Each opening's report is numbered; one refused leaves its number for the
   // window thread, which runs its retries while no newer opening came.
   std::atomic<uint32_t> m_fnLockOpenings{0};
+  // The keyboard held now was sent the state since it came or the machine
+  // resumed; cleared when it is found gone.
+  std::atomic<bool> m_fnLockSent{false};
   std::atomic<uint32_t> m_fnLockRefusedOpening{0};  // 0: none waiting
   uint32_t m_fnLockRetryOpening = 0;  // the series running, 0: none; window thread only
   int m_fnLockRetries = 0;            // of that series

@@ -38,6 +38,9 @@ void CMyWnd::SendFnLockState(int32_t state) {
   // A fresh discovery first: the report always goes through a newly opened
   // vendor-defined collection.
   if (!m_hidDevice.bOpenHidDevice()) return;
+  // Once per keyboard: a collection of it that arrives later reopens the
+  // link, but the keyboard has the state already.
+  if (m_fnLockSent.exchange(true)) return;
   uint32_t opening = ++m_fnLockOpenings;
   // The tries are timed on the window thread, whichever thread sends first.
   if (!SendFnLockReport(state)) {
@@ -115,20 +118,26 @@ LRESULT CMyWnd::OnDeviceChange(WPARAM eventType, LPARAM eventData) {
 
   const void* header = reinterpret_cast<const void*>(eventData);
   if (eventType == DBT_DEVICEARRIVAL) {
-    // Each collection arrives on its own; one that opened the link before
-    // the key collection was there leaves it without its input handle, and
-    // the key collection's own arrival completes the opening.
-    if (CheckDeviceVPID(header, kKeyboardVendorId, kKeyboardProductId) == 1 &&
-        (m_usbOpen == 0 || m_hidDevice.InputHandle() == INVALID_HANDLE_VALUE)) {
-      LogWrite("OnDeviceChange bOpenHidDevice Find");
-      m_fnLock = ReadFnLock();
-      SendFnLockState(m_fnLock);
-      m_usbOpen = m_hidDevice.bOpenHidDevice();
+    // The flag alone is not trusted: the system brings the collections up
+    // in an order and at moments of its own, and a removal may come late or
+    // not at all. The keyboard is reopened unless both collections are held
+    // on a device still present and that keyboard was sent the state.
+    if (CheckDeviceVPID(header, kKeyboardVendorId, kKeyboardProductId) == 1) {
+      CHidDevice::HeldCollections held = m_hidDevice.CheckHeldCollections();
+      if (!held.dev) m_fnLockSent = false;  // the keyboard it went to is gone
+      if (m_usbOpen == 0 || !held.dev || !held.input || !m_fnLockSent) {
+        LogWrite("OnDeviceChange bOpenHidDevice Find");
+        m_fnLock = ReadFnLock();
+        SendFnLockState(m_fnLock);
+        m_usbOpen = m_hidDevice.bOpenHidDevice();
+      }
     }
   } else if (eventType == DBT_DEVICEREMOVECOMPLETE) {
-    // Nothing is closed: the reader's reads fail quietly until the next
-    // discovery replaces the handles.
-    if (CheckDeviceVPID(header, kKeyboardVendorId, kKeyboardProductId) == 1 && m_usbOpen != 0) {
+    if (CheckDeviceVPID(header, kKeyboardVendorId, kKeyboardProductId) == 1) {
+      // The collections of a keyboard that is gone are let go, so the
+      // system can finish removing it and the reader rests; a late word of
+      // a removal leaves the handles of a keyboard present since alone.
+      if (m_hidDevice.bCloseIfGone()) m_fnLockSent = false;
       m_usbOpen = 0;
     }
   }
@@ -140,6 +149,7 @@ void CMyWnd::ReopenAfterWakeUp() {
   m_usbOpen = m_hidDevice.bOpenHidDevice();
   if (m_usbOpen == 1) {
     m_fnLock = ReadFnLock();
+    m_fnLockSent = false;  // the keyboard may have lost it while asleep
     SendFnLockState(m_fnLock);
   }
 }

@@ -21,7 +21,9 @@ HANDLE CreateThreadDefault(LPTHREAD_START_ROUTINE routine, void* argument) {
 HidCalls::HidCalls() : createThread(CreateThreadDefault) {}
 
 CHidDevice::CHidDevice(HidCalls calls)
-    : m_calls(calls), m_readBuffer(new uint8_t[kReadBufferSize]()) {}
+    : m_calls(calls),
+      m_readBuffer(new uint8_t[kReadBufferSize]()),
+      m_inputStored(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 
 CHidDevice::~CHidDevice() {
   RequestStop();
@@ -57,7 +59,7 @@ int CHidDevice::bOpenHidDevice() {
 
   int found = 0;
   for (const std::wstring& path : EnumerateHidInterfacePaths(HidClassGuid())) {
-    CFileHandle device = OpenHidInterface(path);
+    CFileHandle device = OpenHidInterface(path, m_calls.createFile);
     if (!device) continue;
     // An interface that does not answer its queries is not the keyboard's.
     HidInterfaceFacts facts;
@@ -72,6 +74,7 @@ int CHidDevice::bOpenHidDevice() {
         break;
       case HidRole::kKeyReports:
         m_handleInput = std::move(device);
+        if (m_inputStored) SetEvent(m_inputStored.Get());
         LogWrite("Find_handleInput");
         break;
       case HidRole::kNone:
@@ -96,6 +99,22 @@ int CHidDevice::bHidDeviceNotify(HWND window, CDevNotify* notify) {
   filter.dbcc_classguid = HidClassGuid();
   notify->Reset(RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
   return (*notify && found == 1) ? 1 : 0;
+}
+
+CHidDevice::HeldCollections CHidDevice::CheckHeldCollections() {
+  std::lock_guard<std::mutex> lock(m_linkMutex);
+  HeldCollections held;
+  held.dev = m_handleDev && bHidHandleAnswers(m_handleDev.Get());
+  held.input = m_handleInput && bHidHandleAnswers(m_handleInput.Get());
+  return held;
+}
+
+bool CHidDevice::bCloseIfGone() {
+  std::lock_guard<std::mutex> lock(m_linkMutex);
+  bool gone = (m_handleDev && !bHidHandleAnswers(m_handleDev.Get())) ||
+              (m_handleInput && !bHidHandleAnswers(m_handleInput.Get()));
+  if (gone) ReleaseHandles();
+  return gone;
 }
 
 int CHidDevice::SetFeature(void* buffer, ULONG length) {

@@ -6,6 +6,7 @@
 // runs are serialised, and the reader thread (ServiceThread) takes the input
 // handle under the same lock, so no read is ever issued on a handle that has
 // been closed, and a read pending on a replaced handle ends without an event.
+// With nothing to read the reader sleeps until discovery hands it a handle.
 #pragma once
 
 #include <windows.h>
@@ -23,10 +24,12 @@
 extern HANDLE g_hThread;
 
 // What the link reaches outside the program besides discovery's SetupAPI
-// and HID.DLL calls. Real by default; tests fail the thread start.
+// and HID.DLL calls. Real by default; tests fail the thread start and
+// record how each collection is opened (Wine checks no sharing on devices).
 struct HidCalls {
   // CreateThread with default security, stack and flags.
   HANDLE (*createThread)(LPTHREAD_START_ROUTINE routine, void* argument);
+  decltype(&CreateFileW) createFile = CreateFileW;
 
   HidCalls();
 };
@@ -54,6 +57,17 @@ class CHidDevice {
   // HidD_SetFeature through m_handleDev; 1 on success.
   int SetFeature(void* buffer, ULONG length);
 
+  // Which collections the link holds on a device still present: a handle's
+  // query fails once its device is gone.
+  struct HeldCollections {
+    bool dev = false;
+    bool input = false;
+  };
+  HeldCollections CheckHeldCollections();
+  // Closes both handles, as discovery does before it replaces them, when a
+  // held one's device is gone; true when it did.
+  bool bCloseIfGone();
+
   // Starts ServiceThread into g_hThread, falling back to bHidCallBackThread.
   void StartServiceThread();
   // Retries the thread start every 500 ms until it succeeds; the result is
@@ -61,7 +75,10 @@ class CHidDevice {
   DWORD bHidCallBackThread();
 
   static DWORD WINAPI ServiceThread(void* device);
-  // The reader's loop: one read pass, then 10 ms, until RequestStop.
+  // The reader's loop, until RequestStop: a pass, then 10 ms after a report;
+  // without a handle it waits for one; after a failed read it waits for
+  // another handle, trying again 10 ms later, then twice as late each time,
+  // at most a second apart.
   void RunReader(IKeyReportSink& sink);
   // Ends RunReader promptly, also while a read is pending.
   void RequestStop();
@@ -78,7 +95,9 @@ class CHidDevice {
   static int HandleForLog(HANDLE handle) {
     return static_cast<int>(reinterpret_cast<INT_PTR>(handle));
   }
-  void ReadPass(IKeyReportSink& sink);
+  enum class PassResult { kReport, kNoHandle, kFailed, kReplaced };
+  // One read; readGeneration: that of the handle it read through.
+  PassResult ReadPass(IKeyReportSink& sink, uint32_t* readGeneration);
   // One start of ServiceThread into g_hThread, logged when it succeeds.
   HANDLE TryStartReader();
   void ReleaseHandles();  // caller holds m_linkMutex
@@ -91,6 +110,7 @@ class CHidDevice {
   CFileHandle m_handleInput;
   CFileHandle m_handleDev;
   uint32_t m_inputGeneration = 0;  // moves on each time m_handleInput is given up
+  CKernelHandle m_inputStored;  // auto-reset: discovery stored an input handle
   CStopSignal m_stop;
   bool m_ownsReaderThread = false;
 };

@@ -16,11 +16,17 @@ GUID HidClassGuid();
 std::vector<std::wstring> EnumerateHidInterfacePaths(const GUID& hidGuid);
 
 // An interface opened as discovery opens each: for reading and writing,
-// shared, overlapped.
-CFileHandle OpenHidInterface(const std::wstring& path);
+// overlapped, and sharing both, as other clients (the system's own among
+// them) hold the key collection open for reading and writing too.
+CFileHandle OpenHidInterface(const std::wstring& path,
+                             decltype(&CreateFileW) createFile = CreateFileW);
 
 // Capabilities (usage page, usage) and attributes (vendor, product) of an
 // opened collection; false when any query fails.
 bool bQueryHidCollection(HANDLE device, HidInterfaceFacts* facts);
+
+// Whether an opened collection still answers (its attributes): false once
+// its device has gone.
+bool bHidHandleAnswers(HANDLE device);
 
 bool bHidSetFeature(HANDLE device, void* report, ULONG length);

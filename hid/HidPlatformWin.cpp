@@ -49,8 +49,8 @@ std::vector<std::wstring> EnumerateHidInterfacePaths(const GUID& hidGuid) {
   return paths;
 }
 
-CFileHandle OpenHidInterface(const std::wstring& path) {
-  return CFileHandle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+CFileHandle OpenHidInterface(const std::wstring& path, decltype(&CreateFileW) createFile) {
+  return CFileHandle(createFile(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_OVERLAPPED, nullptr));
 }
@@ -72,6 +72,12 @@ bool bQueryHidCollection(HANDLE device, HidInterfaceFacts* facts) {
   facts->usagePage = caps.UsagePage;
   facts->usage = caps.Usage;
   return true;
+}
+
+bool bHidHandleAnswers(HANDLE device) {
+  HIDD_ATTRIBUTES attributes = {};
+  attributes.Size = sizeof attributes;
+  return HidD_GetAttributes(device, &attributes) != FALSE;
 }
 
 bool bHidSetFeature(HANDLE device, void* report, ULONG length) {

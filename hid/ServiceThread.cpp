@@ -1,4 +1,5 @@
 // The input-report reader and its start.
+#include <algorithm>
 #include <iterator>
 
 #include "hid/HidDevice.h"
@@ -42,9 +43,34 @@ DWORD WINAPI CHidDevice::ServiceThread(void* device) {
 }
 
 void CHidDevice::RunReader(IKeyReportSink& sink) {
+  // One report per 10 ms at most. A failed read is retried ever less often,
+  // up to a second apart: a keyboard that is gone, and not yet told gone,
+  // costs one wake-up a second; a passing fault recovers within one.
+  const DWORD kPacingMs = 10, kLongestRetryMs = 1000;
+  DWORD retryMs = kPacingMs;
   while (!m_stop.IsSet()) {
-    ReadPass(sink);
-    m_stop.Pause(10);
+    uint32_t generation = 0;
+    switch (ReadPass(sink, &generation)) {
+      case PassResult::kReport:
+        retryMs = kPacingMs;
+        m_stop.Pause(kPacingMs);
+        break;
+      case PassResult::kNoHandle:
+        retryMs = kPacingMs;
+        // Without the event (the system could not make it), it looks again.
+        m_stop.Pause(m_inputStored ? INFINITE : kPacingMs, m_inputStored.Get());
+        break;
+      case PassResult::kFailed: {
+        m_stop.Pause(retryMs, m_inputStored.Get());
+        std::lock_guard<std::mutex> lock(m_linkMutex);
+        // Another handle starts the retries over.
+        retryMs = generation != m_inputGeneration ? kPacingMs : std::min(retryMs * 2, kLongestRetryMs);
+        break;
+      }
+      case PassResult::kReplaced:
+        retryMs = kPacingMs;  // the next handle, at once
+        break;
+    }
   }
 }
 
@@ -54,7 +80,7 @@ void CHidDevice::RequestStop() {
   if (m_handleInput) CancelIoEx(m_handleInput.Get(), nullptr);
 }
 
-void CHidDevice::ReadPass(IKeyReportSink& sink) {
+CHidDevice::PassResult CHidDevice::ReadPass(IKeyReportSink& sink, uint32_t* readGeneration) {
   HANDLE input;
   uint32_t generation;
   CKernelHandle event;
@@ -66,13 +92,13 @@ void CHidDevice::ReadPass(IKeyReportSink& sink) {
     // handle cannot be closed (and its value reused) in between.
     std::lock_guard<std::mutex> lock(m_linkMutex);
     input = m_handleInput.Get();
-    if (input == INVALID_HANDLE_VALUE || m_stop.IsSet()) return;
-    generation = m_inputGeneration;
+    if (input == INVALID_HANDLE_VALUE || m_stop.IsSet()) return PassResult::kNoHandle;
+    generation = *readGeneration = m_inputGeneration;
     event.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!event) return;
+    if (!event) return PassResult::kFailed;
     overlapped.hEvent = event.Get();
     if (!ReadFile(input, m_readBuffer.get(), m_readLength, &bytesRead, &overlapped)) {
-      if (GetLastError() != ERROR_IO_PENDING) return;  // failed read: quietly
+      if (GetLastError() != ERROR_IO_PENDING) return PassResult::kFailed;  // quietly
       pending = true;
     }
   }
@@ -81,14 +107,16 @@ void CHidDevice::ReadPass(IKeyReportSink& sink) {
     std::lock_guard<std::mutex> lock(m_linkMutex);
     // Given up by discovery or the stop while pending: the data, if any,
     // belongs to a handle that is gone.
-    if (generation != m_inputGeneration || m_stop.IsSet()) return;
+    if (generation != m_inputGeneration || m_stop.IsSet()) return PassResult::kReplaced;
     GetOverlappedResult(input, &overlapped, &bytesRead, FALSE);
   }
-  if (bytesRead == 0) return;
+  // Nothing read, as from a device that is gone: a failure, quietly.
+  if (bytesRead == 0) return PassResult::kFailed;
 
   ProcessKeyReport(m_readBuffer.get(), m_readLength,
                    static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(input)), GetTickCount(),
                    m_repeatFilter, sink);
+  return PassResult::kReport;
 }
 
 HANDLE CHidDevice::TryStartReader() {

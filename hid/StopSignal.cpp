@@ -15,9 +15,15 @@ void CStopSignal::Set() {
   if (m_event) SetEvent(m_event.Get());
 }
 
-bool CStopSignal::Pause(DWORD ms) {
-  if (m_event) return WaitForSingleObject(m_event.Get(), ms) == WAIT_OBJECT_0 || m_set;
+bool CStopSignal::Pause(DWORD ms, HANDLE wake) {
+  if (m_event) {
+    HANDLE events[] = {m_event.Get(), wake};
+    return WaitForMultipleObjects(wake ? 2 : 1, events, FALSE, ms) == WAIT_OBJECT_0 || m_set;
+  }
   const DWORD kSlice = 50;
-  for (DWORD slept = 0; slept < ms && !m_set; slept += kSlice) Sleep(std::min(kSlice, ms - slept));
+  for (DWORD slept = 0; (ms == INFINITE || slept < ms) && !m_set; slept += kSlice) {
+    if (wake && WaitForSingleObject(wake, 0) == WAIT_OBJECT_0) break;
+    Sleep(ms == INFINITE ? kSlice : std::min(kSlice, ms - slept));
+  }
   return m_set;
 }

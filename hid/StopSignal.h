@@ -19,8 +19,9 @@ class CStopSignal {
 
   void Set();
   bool IsSet() const { return m_set; }
-  // Pauses for up to ms; true when stop was asked, before or during it.
-  bool Pause(DWORD ms);
+  // Pauses for up to ms (INFINITE: without end), or until wake (an event;
+  // null: none) is signalled; true when stop was asked, before or during it.
+  bool Pause(DWORD ms, HANDLE wake = nullptr);
 
  protected:
   // The event to rest on; null stands for a failed creation.

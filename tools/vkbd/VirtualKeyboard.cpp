@@ -136,17 +136,18 @@ bool CVirtualKeyboard::WaitListed(uint32_t collections) {
   }
 }
 
-bool CVirtualKeyboard::Plug(uint32_t collections) {
+bool CVirtualKeyboard::Plug(uint32_t collections, Order order, DWORD pauseMs) {
   if (!collections) collections = m_collections;
-  // The vendor-defined collection comes up last, once the system lists the
-  // rest: each opening then finds the key collection there already.
-  const uint32_t last = collections & VHID_BIT(kVhidVendor);
-  for (uint32_t step : {collections & ~last, last}) {
+  const uint32_t vendor = collections & VHID_BIT(kVhidVendor);
+  const uint32_t first = order == Order::kVendorFirst ? vendor : collections & ~vendor;
+  for (uint32_t step : {first, collections & ~first}) {
     VHID_STATUS status = {};
     VHID_PLUG plug = {m_vendorId, m_productId, step};
-    if (step && !(Control(IOCTL_VHID_PLUG, &plug, sizeof plug, nullptr, 0) &&
-                  Control(IOCTL_VHID_STATUS, nullptr, 0, &status, sizeof status) &&
-                  WaitListed(status.Collections))) {
+    if (!step) continue;
+    if (step != first && first) Sleep(pauseMs);
+    if (!(Control(IOCTL_VHID_PLUG, &plug, sizeof plug, nullptr, 0) &&
+          Control(IOCTL_VHID_STATUS, nullptr, 0, &status, sizeof status) &&
+          WaitListed(status.Collections))) {
       return false;
     }
   }

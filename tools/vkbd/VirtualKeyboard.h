@@ -50,10 +50,11 @@ class CVirtualKeyboard {
 
   // Each waits until the system lists every collection plugged, or none of
   // them. A plug brings those of collections (0: all of this keyboard's)
-  // not plugged in yet, the vendor-defined collection last, once the others
-  // are listed: as a keyboard whose interfaces come up in turn, it is
-  // opened once. (Tests plug single collections for other orders.)
-  bool Plug(uint32_t collections = 0);
+  // not plugged in yet in two steps, as a keyboard whose interfaces come up
+  // in turn: by default the vendor-defined collection last, else first;
+  // the second step pauseMs after the system lists the first.
+  enum class Order { kVendorLast, kVendorFirst };
+  bool Plug(uint32_t collections = 0, Order order = Order::kVendorLast, DWORD pauseMs = 0);
   bool Unplug();
   bool IsPlugged();
 

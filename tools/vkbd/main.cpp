@@ -2,8 +2,12 @@
 // through the virtual keyboard's drivers (installed into the prefix from
 // beside this program when they are not there). Reads one command per line
 // on standard input and answers each with one line (listings end with "end"):
-//   plug | unplug            plug the keyboard in, or pull it out; the system
-//                            tells the programs that listen, as for a real one
+//   plug [ORDER [MS]]        plug the keyboard in; the system tells the
+//                            programs that listen, as for a real one. Its
+//                            collections come up in two steps: ORDER
+//                            vendor-last (the default) or vendor-first, the
+//                            second step MS after the system lists the first
+//   unplug                   pull it out
 //   press HEX...             send one input report, e.g. "press 02 00 10 00"
 //   key NAME                 press and release a special key: settings, snip,
 //                            lock, mic, fnlock-off, fnlock-on, fan
@@ -42,8 +46,16 @@ std::string Execute(CVirtualKeyboard& keyboard, const std::string& line) {
   std::string command;
   if (!(fields >> command)) return "";
   if (command == "plug") {
+    std::string order = "vendor-last";
+    unsigned long pauseMs = 0;
+    fields >> order;
+    if ((order != "vendor-last" && order != "vendor-first") || (!(fields >> pauseMs) && !fields.eof())) {
+      return "error: plug takes vendor-last or vendor-first, then milliseconds";
+    }
     if (keyboard.IsPlugged()) return "error: the keyboard is plugged in already";
-    return keyboard.Plug() ? "ok" : "error: the system did not list the keyboard";
+    auto first = order == "vendor-first" ? CVirtualKeyboard::Order::kVendorFirst
+                                         : CVirtualKeyboard::Order::kVendorLast;
+    return keyboard.Plug(0, first, pauseMs) ? "ok" : "error: the system did not list the keyboard";
   }
   if (command == "unplug") {
     return keyboard.Unplug() ? "ok" : "error: the system still lists the keyboard";

@@ -325,7 +325,7 @@ std::string RunSteps(const std::vector<Step>& steps, CVirtualKeyboard& keyboard,
   int32_t fnLock = Peer(wnd).m_fnLock;
   int tray = g_bTrayIconShown;
   int usbOpen = 1, osd = 0;  // osd -1: either, after a fan key (the config may enable it)
-  bool plugged = true, retrying = false;
+  bool plugged = true, retrying = false, hasState = true;  // the keyboard in was sent the state
   int refusals = 0, refused = keyboard.RefusedFeatureReports(), retries = 0;
   for (size_t i = 0; i < steps.size(); ++i) {
     const Step& step = steps[i];
@@ -344,10 +344,14 @@ std::string RunSteps(const std::vector<Step>& steps, CVirtualKeyboard& keyboard,
     bool ours = step.message == WM_DEVICECHANGE && step.record == 0;
     bool wakeUp = step.message == WM_TIMER && step.wParam == CMyWnd::kWakeUpTimer;
     bool plugging = step.message == kPlug && !plugged;
-    // A wake-up opens the keyboard, and so does its arrival, announced or
-    // forged, while it is closed; neither while it is out.
-    bool opening = (plugged && wakeUp) ||
-                   ((plugging || (plugged && ours && step.wParam == DBT_DEVICEARRIVAL)) && usbOpen == 0);
+    bool in = plugged || plugging;
+    // A wake-up reopens the keyboard, and so does its arrival, announced or
+    // forged, unless the keyboard is in, open and was sent the state. The
+    // state goes to a keyboard that is in, after a wake-up, or at an
+    // arrival when it was not sent since it came.
+    bool arrival = plugging || (ours && step.wParam == DBT_DEVICEARRIVAL);
+    bool reopening = wakeUp || (arrival && (usbOpen == 0 || !hasState || !in));
+    bool opening = in && (wakeUp || (reopening && !hasState));
     bool retry = step.message == WM_TIMER && step.wParam == CMyWnd::kFnLockRetryTimer && retrying;
     {
       CStdoutCapture quiet;  // the fan client's trace
@@ -375,8 +379,9 @@ std::string RunSteps(const std::vector<Step>& steps, CVirtualKeyboard& keyboard,
     if (step.message == WM_TIMER && step.wParam == CMyWnd::kOsdHideTimer) osd = 0;
     if (step.message == kRefuse) refusals = static_cast<int>(step.wParam);
     if (plugging) plugged = true;
-    if (step.message == kUnplug) plugged = false;
-    if (opening || wakeUp) usbOpen = plugged;
+    if (step.message == kUnplug) plugged = false, hasState = false;  // its collections let go
+    if (reopening) usbOpen = plugged;
+    if (opening) hasState = true;
     if ((ours && step.wParam == DBT_DEVICEREMOVECOMPLETE) || !plugged) usbOpen = 0;
     if (step.message == WM_COMMAND && step.wParam == 1123) tray = 1;
     if (step.message == WM_WTSSESSION_CHANGE &&

@@ -19,6 +19,7 @@
 #include "tests/win/support/HandleCount.h"
 #include "tests/win/support/LogCapture.h"
 #include "tests/win/support/Stopwatch.h"
+#include "tests/win/support/ThreadWakeups.h"
 #include "tools/vhid/VhidControl.h"
 #include "tools/vkbd/VirtualKeyboard.h"
 
@@ -166,6 +167,31 @@ TEST(Discovery, ConcurrentRunsNeverCloseAHandleTwice) {
   EXPECT_EQ(keyboard.OpenHandlesOnceSettled(KeyboardPair(keyboard)), KeyboardPair(keyboard));
 }
 
+// Other clients, the system's own among them, hold the key collection open
+// for reading and writing; an open that does not share writing fails on
+// Windows. Wine checks no sharing on devices, so the calls are what is
+// checked.
+std::vector<std::pair<DWORD, DWORD>> g_opens;  // access and sharing of each
+HANDLE WINAPI RecordedCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                 DWORD disposition, DWORD flags, HANDLE pattern) {
+  g_opens.emplace_back(access, share);
+  return CreateFileW(path, access, share, security, disposition, flags, pattern);
+}
+
+TEST(Discovery, OpensEachCollectionForReadingAndWritingSharingBoth) {
+  CVirtualKeyboard keyboard;
+  ASSERT_TRUE(keyboard.Plug());
+  HidCalls calls;
+  calls.createFile = RecordedCreateFile;
+  CHidDevice link(calls);
+  EXPECT_EQ(link.bOpenHidDevice(), 1);
+  ASSERT_GE(g_opens.size(), 2u);
+  for (const auto& [access, share] : g_opens) {
+    EXPECT_EQ(access, static_cast<DWORD>(GENERIC_READ | GENERIC_WRITE));
+    EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE));
+  }
+}
+
 TEST(FeatureReport, GoesThroughTheVendorCollection) {
   CVirtualKeyboard keyboard;
   ASSERT_TRUE(keyboard.Plug());
@@ -229,6 +255,34 @@ TEST_F(ReaderTest, UnpluggedReadsFailQuietlyAndANewDiscoveryResumes) {
   ASSERT_EQ(link.bOpenHidDevice(), 1);
   keyboard.SendInputReport(Report(0, 2, 0));
   EXPECT_EQ(events.Collect(1, 5000), (std::vector<WPARAM>{2}));
+}
+
+// The keyboard away costs the reader next to nothing: with no handle it
+// sleeps until discovery stores one, and reads that fail on a handle whose
+// device is gone are tried at most once a second. (Each try wakes the
+// thread several times: the event, the read, the close.)
+TEST(Reader, WithNothingToReadItSleepsUntilDiscoveryFindsTheKeyboard) {
+  CVirtualKeyboard keyboard;  // not plugged in
+  CEventWindow events;
+  CHidDevice link;
+  link.m_hNotifyWnd = events.Get();
+  link.StartServiceThread();
+  Sleep(100);
+  long switches = BusiestThreadSwitchesOver(1500);
+  std::printf("no handle: busiest thread switched %ld times in 1.5 s\n", switches);
+  EXPECT_TRUE(switches >= 0 && switches <= 15) << "polling wakes it some 150 times";
+  ASSERT_TRUE(keyboard.Plug());
+  ASSERT_EQ(link.bOpenHidDevice(), 1);
+  keyboard.SendInputReport(Report(0, 1, 0));
+  EXPECT_EQ(events.Collect(1, 5000), (std::vector<WPARAM>{1})) << "the new handle is read from";
+}
+
+TEST_F(ReaderTest, AfterTheKeyboardWentReadsAreTriedAtMostOnceASecond) {
+  keyboard.Unplug();  // the link still holds its handles
+  Sleep(1500);        // the tries have spread out to a second apart
+  long switches = BusiestThreadSwitchesOver(3000);
+  std::printf("failed reads: busiest thread switched %ld times in 3 s\n", switches);
+  EXPECT_TRUE(switches >= 0 && switches <= 40) << "tries every 10 ms wake it 300 times and more";
 }
 
 TEST_F(ReaderTest, ReadPendingOnAReplacedHandleEndsWithoutAnEvent) {

@@ -19,7 +19,8 @@ class CMyWndTestPeer {
         m_hDevNotify(wnd.m_hDevNotify),
         m_hidDevice(wnd.m_hidDevice),
         m_usbOpen(wnd.m_usbOpen),
-        m_openUser(wnd.m_openUser) {}
+        m_openUser(wnd.m_openUser),
+        m_fnLockSent(wnd.m_fnLockSent) {}
 
   CKernelHandle& m_hStartupThread;
   CStopSignal& m_startupStop;
@@ -34,6 +35,7 @@ class CMyWndTestPeer {
   CHidDevice& m_hidDevice;
   std::atomic<int32_t>& m_usbOpen;
   std::wstring& m_openUser;
+  std::atomic<bool>& m_fnLockSent;
 };
 
 inline CMyWndTestPeer Peer(CMyWnd& wnd) { return CMyWndTestPeer(wnd); }
