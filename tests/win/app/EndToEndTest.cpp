@@ -81,6 +81,19 @@ TEST(EndToEnd, StoredStateReachesTheKeyboardAtStartReplugAndResume) {
   Sleep(1500);
   EXPECT_EQ(keyboard.FeatureReports().size(), 2u);
 
+  // Its collections coming up in either order, the second a while after the
+  // first (some pauses land between an arrival's two discoveries): the
+  // keyboard is sent the state once each time.
+  size_t sent = 2;
+  for (const char* plug : {"plug vendor-last 15", "plug vendor-last 40", "plug vendor-last 300",
+                           "plug vendor-first 0", "plug vendor-first 40", "plug vendor-first 300"}) {
+    ASSERT_EQ(keyboard.Command("unplug"), "ok");
+    ASSERT_EQ(keyboard.Command(plug), "ok");
+    EXPECT_EQ(keyboard.WaitForFeatureReports(++sent, kOpenWaitMs).size(), sent) << plug;
+    Sleep(1000);
+    EXPECT_EQ(keyboard.FeatureReports().size(), sent) << plug << ": once";
+  }
+
   // A resume brings both resume events; one reopening follows, 10 s after
   // the later, with the state stored by then.
   StoreFnLock(0);
@@ -89,11 +102,12 @@ TEST(EndToEnd, StoredStateReachesTheKeyboardAtStartReplugAndResume) {
   Sleep(2000);
   PostMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
   DWORD resumed = GetTickCount();
-  reports = keyboard.WaitForFeatureReports(3, kOpenWaitMs);
+  reports = keyboard.WaitForFeatureReports(sent + 1, kOpenWaitMs);
   EXPECT_GE(GetTickCount() - resumed, kNotBeforeMs);
-  ASSERT_EQ(reports, (Reports{kReportOn, kReportOn, kReportOff}));
+  ASSERT_EQ(reports.size(), sent + 1);
+  EXPECT_EQ(reports.back(), kReportOff);
   Sleep(3000);
-  EXPECT_EQ(keyboard.FeatureReports().size(), 3u) << "one reopening per resume";
+  EXPECT_EQ(keyboard.FeatureReports().size(), sent + 1) << "one reopening per resume";
   EXPECT_EQ(keyboard.Command("refused"), "6");
 
   // A keyboard that refuses every try is left after the third retry, and its

@@ -12,6 +12,7 @@
 
 #include "fw/UniqueHandle.h"
 #include "tests/win/support/ExeTestSupport.h"
+#include "tests/win/support/TestJob.h"
 
 class CChildProcess {
  public:
@@ -68,6 +69,7 @@ inline CChildProcess::CChildProcess(const std::wstring& program, const std::wstr
                       &startup, &info)) {
     return;
   }
+  AssignProcessToJobObject(TestJob(), info.hProcess);
   CloseHandle(info.hThread);
   m_process.Reset(info.hProcess);
   m_reader = std::thread([this] { ReadOutput(); });

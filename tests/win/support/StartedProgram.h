@@ -8,6 +8,7 @@
 
 #include "fw/UniqueHandle.h"
 #include "tests/win/support/ExeTestSupport.h"
+#include "tests/win/support/TestJob.h"
 
 // Generous: Wine starts processes slowly on a busy machine.
 const DWORD kPatienceMs = 20000;
@@ -26,6 +27,7 @@ class CStartedProgram {
     PROCESS_INFORMATION info = {};
     m_started = CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
                                creationFlags, nullptr, nullptr, &startup, &info);
+    if (m_started) AssignProcessToJobObject(TestJob(), info.hProcess);
     m_process.Reset(info.hProcess);
     m_thread.Reset(info.hThread);
     m_id = info.dwProcessId;
