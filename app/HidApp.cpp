@@ -6,6 +6,14 @@
 const wchar_t kInstanceMutexName[] = L"Varnel Orvane_Keyboard";
 
 BOOL CHidApp::InitInstance() {
+  // Session 0 is the services', where nobody sits: an install run as SYSTEM
+  // must not leave an instance there acting on the keyboard for everyone.
+  // Each user's logon starts their own.
+  DWORD session = 0;
+  if (m_systemCalls.system.processIdToSessionId(GetCurrentProcessId(), &session) && session == 0) {
+    LogWrite("InitInstance Session 0, end");
+    return FALSE;
+  }
   HANDLE mutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
   DWORD error = GetLastError();
   m_hMutex.Reset(mutex);

@@ -1,6 +1,6 @@
 // CHidApp: the application object. One instance per logon session, held by
 // the named mutex; the first instance makes the hidden main window, a later
-// one ends at once without a window.
+// one ends at once without a window, and so does one in session 0.
 #pragma once
 
 #include <windows.h>

@@ -13,6 +13,8 @@ const wchar_t kCompanionTitle[] = L"Orvane_Keyboard";
 CMyWnd::CMyWnd(SystemCalls calls)
     : m_hidDevice(calls.hid),
       m_systemInfo(calls.system),
+      m_changeWindowMessageFilterEx(calls.changeWindowMessageFilterEx),
+      m_msgTaskbarCreated(RegisterWindowMessageW(L"TaskbarCreated")),
       m_shellCalls(calls.actions.shell),
       m_actions(ActionState{m_micMuted, m_fnLock, m_fanMode, m_configPath},
                 std::move(calls.actions)) {
@@ -59,6 +61,13 @@ int CMyWnd::OnCreate(LPCREATESTRUCTW create) {
   // Exactly the tool-window style: no taskbar button, no Alt+Tab entry.
   SetWindowLongW(m_hWnd, GWL_EXSTYLE, WS_EX_TOOLWINDOW);
   SetWindowText(kMainWindowTitle);
+  // We run elevated; companion programs and the shell usually do not, and
+  // Windows drops their messages but for a few. Exactly theirs are let in:
+  // key events, our own WM_APP + 1 and timers stay closed to them, so no
+  // such program can forge a key that locks the workstation or injects keys.
+  for (UINT message : {static_cast<UINT>(WM_COMMAND), kMsgSettingsChanged, kMsgReserved, m_msgTaskbarCreated}) {
+    m_changeWindowMessageFilterEx(m_hWnd, message, MSGFLT_ALLOW, nullptr);
+  }
   m_fnLock = ReadFnLock();
   m_openUser = GetConsoleUserName(m_systemInfo);
   FillTrayIcon();

@@ -28,6 +28,8 @@ struct SystemCalls {
   ActionCalls actions;  // the companion program's start uses its shell calls too
   HidCalls hid;
   SystemInfoCalls system;  // the console user, at creation and every key event
+  // Opens a message to the window for senders below its elevation.
+  decltype(&ChangeWindowMessageFilterEx) changeWindowMessageFilterEx = ChangeWindowMessageFilterEx;
 };
 
 class CMyWnd : public CWnd {
@@ -129,6 +131,8 @@ class CMyWnd : public CWnd {
   uint32_t m_fnLockRetryOpening = 0;  // the series running, 0: none; window thread only
   int m_fnLockRetries = 0;            // of that series
   SystemInfoCalls m_systemInfo;
+  decltype(&ChangeWindowMessageFilterEx) m_changeWindowMessageFilterEx;
+  const UINT m_msgTaskbarCreated;  // the shell's broadcast when it (re)starts
   ShellCalls m_shellCalls;   // for the companion program's start
   CHotkeyActions m_actions;  // bound to the state members above
 };

@@ -44,7 +44,11 @@ void CMyWnd::SendFnLockState(int32_t state) {
   uint32_t opening = ++m_fnLockOpenings;
   // The tries are timed on the window thread, whichever thread sends first.
   if (!SendFnLockReport(state)) {
-    m_fnLockRefusedOpening = opening;
+    // Only over an older number: openings refused on both threads at once
+    // must leave the newer one, which alone is retried.
+    uint32_t waiting = m_fnLockRefusedOpening;
+    while (waiting < opening && !m_fnLockRefusedOpening.compare_exchange_weak(waiting, opening)) {
+    }
     PostMessageW(m_hWnd, kMsgFnLockRefused, 0, 0);
   }
 }

@@ -1,6 +1,7 @@
 // The main window's own handlers: destruction, timers, power and session
 // events, and the reserved message.
 #include <windows.h>
+#include <shellapi.h>
 #include <wtsapi32.h>
 
 #include "app/MyWnd.h"
@@ -8,6 +9,10 @@
 #include "settings/Settings.h"
 
 LRESULT CMyWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == m_msgTaskbarCreated && g_bTrayIconShown == 1) {
+    // The shell started anew without our icon; the flag still says shown.
+    Shell_NotifyIconW(NIM_ADD, &m_trayIcon);
+  }
   if (message == WM_POWERBROADCAST) {
     if (wParam == PBT_APMSUSPEND) {
       LogWrite("WM_POWERBROADCAST_PBT_APMSUSPEND(%X)", PBT_APMSUSPEND);

@@ -14,6 +14,7 @@ struct SystemInfoCalls {
   decltype(&WTSFreeMemory) freeMemory = WTSFreeMemory;  // of what querySession gave
   decltype(&GetUserNameW) getUserName = GetUserNameW;
   decltype(&GetModuleFileNameW) getModuleFileName = GetModuleFileNameW;
+  decltype(&ProcessIdToSessionId) processIdToSessionId = ProcessIdToSessionId;
 };
 
 // User name of the session attached to the physical console (not of this

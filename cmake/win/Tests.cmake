@@ -56,7 +56,7 @@ orvane_win_test(hid_link_tests SOURCES tests/win/hid/HidLinkTest.cpp
 orvane_win_test(hid_real_platform_tests SOURCES tests/win/hid/HidRealPlatformTest.cpp
   LIBS orvane_hid orvane_hid_platform orvane_virtual_keyboard LOCK c_log vkbd)
 orvane_win_test(probe_tests SOURCES tests/win/hid/ProbeTest.cpp LIBS orvane_virtual_keyboard LOCK vkbd)
-add_dependencies(probe_tests orvane_probe orvane_vkbd)
+add_dependencies(probe_tests orvane_probe orvane_vkbd orvane_post)
 
 # settings
 orvane_win_test(settings_tests SOURCES tests/win/settings/SettingsTest.cpp LIBS orvane_settings)

@@ -60,9 +60,11 @@ bool IsNotFound(HRESULT hr) {
 
 std::wstring LogonTaskXml(const std::wstring& installFolder) {
   std::wstring folder = XmlEscaped(installFolder);
-  // Users run it with what they have, administrators elevated without a
-  // prompt; it runs as long as the session does, on battery too; a second
-  // start while one runs is ignored.
+  // Administrators get it elevated without a prompt (a standard user's
+  // start is refused: the utility asks for administrator rights); it runs
+  // as long as the session does, on battery too. Every user who logs on
+  // gets an instance of their own, in parallel: the policy holds for the
+  // task as a whole, and the utility keeps to one instance per session.
   return LR"(<?xml version="1.0" encoding="UTF-16"?>
 <Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">
   <RegistrationInfo>
@@ -82,7 +84,7 @@ std::wstring LogonTaskXml(const std::wstring& installFolder) {
     </Principal>
   </Principals>
   <Settings>
-    <MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>
+    <MultipleInstancesPolicy>Parallel</MultipleInstancesPolicy>
     <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>
     <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>
     <ExecutionTimeLimit>PT0S</ExecutionTimeLimit>

@@ -1,12 +1,15 @@
 // orvane_post TITLE MESSAGE [WPARAM [LPARAM]]: posts one message to the
 // window with that title, as a companion program or the system would (for
 // example "orvane_post Orvane_Keyboard_Hid 0x111 6002" asks the utility to
-// end). Numbers may be decimal or 0x-hex. Exit code 1 when no such window.
+// end). Numbers may be decimal or 0x-hex. Exit code 1 when no such window
+// or the post fails (a window that runs elevated takes only the messages it
+// lets in from lower ones), with the system's error.
 #include <windows.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cwchar>
+#include <cwctype>
 
 namespace {
 
@@ -32,5 +35,12 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "orvane_post: no window titled \"%ls\"\n", argv[1]);
     return 1;
   }
-  return PostMessageW(window, numbers[0], numbers[1], numbers[2]) ? 0 : 1;
+  if (PostMessageW(window, numbers[0], numbers[1], numbers[2])) return 0;
+  DWORD error = GetLastError();
+  wchar_t text[512] = L"";
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, text, 512, nullptr);
+  while (length > 0 && std::iswspace(text[length - 1])) text[--length] = L'\0';  // its line end
+  std::fprintf(stderr, "orvane_post: the post failed with error %lu: %ls\n", error, text);
+  return 1;
 }

@@ -120,6 +120,22 @@ TEST_F(AppTest, FirstInstanceMakesTheMainWindowAndCleansUpAfterItsDestruction) {
   EXPECT_FALSE(MutexExists()) << "our handle was the only one; it must be closed";
 }
 
+BOOL WINAPI InSessionZero(DWORD process, DWORD* session) {
+  *session = process == GetCurrentProcessId() ? 0 : 1;
+  return TRUE;
+}
+
+TEST_F(AppTest, InTheServicesSessionItEndsBeforeTakingAnything) {
+  SystemCalls calls;
+  calls.system.processIdToSessionId = InSessionZero;
+  g_bLogEnabled = 1;
+  CHidApp app(calls);
+  EXPECT_EQ(app.InitInstance(), FALSE);
+  EXPECT_FALSE(MutexExists());
+  EXPECT_EQ(app.m_pHidWnd, nullptr);
+  EXPECT_NE(ReadLog().find("InitInstance Session 0, end\r\n"), std::string::npos);
+}
+
 TEST_F(AppTest, SecondInstanceLogsTheAccountAndEndsWithoutAWindow) {
   CKernelHandle firstInstance(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
   ASSERT_TRUE(firstInstance.IsValid());

@@ -134,9 +134,9 @@ TEST_F(RobustnessTest, UnplugPlugCyclesSendTheStateEachTimeAndKeepEveryKeyAndNoH
   int handles = 0;
   for (int i = 0; i < cycles; ++i) {
     // The system tells the window of the removal and the arrival.
-    ASSERT_TRUE(keyboard->Unplug());
+    ASSERT_TRUE(DispatchingWhile([] { return keyboard->Unplug(); }));
     ASSERT_TRUE(PumpUntil([] { return Peer(*wnd).m_usbOpen.load() == 0; })) << "cycle " << i;
-    ASSERT_TRUE(keyboard->Plug());
+    ASSERT_TRUE(DispatchingWhile([] { return keyboard->Plug(); }));
     ASSERT_TRUE(PumpUntil([] { return Peer(*wnd).m_usbOpen.load() == 1; })) << "cycle " << i;
     ASSERT_TRUE(PressAndWait()) << "cycle " << i;
     if (i == 0) handles = SettledHandles();
@@ -304,7 +304,7 @@ class CDeviceChangeCounter {
 bool PlugAndAnnounce(CVirtualKeyboard& keyboard, bool in) {
   int& count = in ? CDeviceChangeCounter::arrivals : CDeviceChangeCounter::removals;
   int expected = count + static_cast<int>(keyboard.Collections().size());
-  if (!(in ? keyboard.Plug() : keyboard.Unplug())) return false;
+  if (!DispatchingWhile([&] { return in ? keyboard.Plug() : keyboard.Unplug(); })) return false;
   bool heard = PumpUntil([&] { return count == expected; });
   PumpMessages();
   return heard;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/win/support/ChildProcess.h"
+#include "tests/win/support/RecorderWindow.h"
 #include "tests/win/support/VkbdProcess.h"
 #include "tools/vkbd/VirtualKeyboard.h"
 
@@ -28,6 +29,16 @@ std::string RoleOf(const std::vector<std::string>& lines, const std::wstring& pa
   auto at = std::find(lines.begin(), lines.end(), Narrow(path));
   if (at == lines.end() || lines.end() - at < 3) return "(not listed)";
   return at[2];
+}
+
+// A message that carries a pointer cannot be posted: the tool says why.
+TEST(PostTool, NamesTheErrorOfAFailedPost) {
+  CRecorderWindow target(L"Orvane_PostTarget");
+  CChildProcess post(L"orvane_post.exe", L"Orvane_PostTarget 0x000C");  // WM_SETTEXT
+  std::vector<std::string> lines = AllLines(post);
+  EXPECT_EQ(post.WaitForExit(kPatienceMs), 1u);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("orvane_post: the post failed with error 1159: ", 0), 0u) << lines[0];
 }
 
 TEST(Probe, ListsEveryInterfaceWithItsRoleOrWhyItIsPassedOver) {

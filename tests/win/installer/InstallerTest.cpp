@@ -118,8 +118,10 @@ TEST_F(InstallerTest, InstallsUpgradesInPlaceRefusesAnOldOneThatStaysAndUninstal
   EXPECT_EQ(DumpSettings(), L"%LOCALAPPDATA%\\CrashDumps 5 1");
   std::wstring task;
   ASSERT_EQ(ReadLogonTaskXml(&task), S_OK);
+  // (Wine's scheduler does not read MultipleInstancesPolicy and stores its
+  // own default, IgnoreNew, in its place: the definition's test pins ours.)
   for (const wchar_t* setting :
-       {L"<MultipleInstancesPolicy>IgnoreNew<", L"<DisallowStartIfOnBatteries>false<",
+       {L"<DisallowStartIfOnBatteries>false<",
         L"<StopIfGoingOnBatteries>false<", L"<ExecutionTimeLimit>PT0S<"}) {
     EXPECT_NE(task.find(setting), std::wstring::npos) << setting;
   }
@@ -221,6 +223,7 @@ TEST(LogonTaskTest, DefinitionStartsTheInstalledUtilityForEveryUserAtLogon) {
   for (const wchar_t* part :
        {L"<LogonTrigger>", L"<Delay>PT5S</Delay>", L"<GroupId>S-1-5-32-545</GroupId>",
         L"<RunLevel>HighestAvailable</RunLevel>",
+        L"<MultipleInstancesPolicy>Parallel</MultipleInstancesPolicy>",
         L"<Command>C:\\A&amp;B\\Orvane_Keyboard_Hid.exe</Command>",
         L"<WorkingDirectory>C:\\A&amp;B</WorkingDirectory>"}) {
     EXPECT_NE(xml.find(part), std::wstring::npos) << part;

@@ -20,7 +20,9 @@ class CMyWndTestPeer {
         m_hidDevice(wnd.m_hidDevice),
         m_usbOpen(wnd.m_usbOpen),
         m_openUser(wnd.m_openUser),
-        m_fnLockSent(wnd.m_fnLockSent) {}
+        m_fnLockSent(wnd.m_fnLockSent),
+        m_fnLockOpenings(wnd.m_fnLockOpenings),
+        m_fnLockRefusedOpening(wnd.m_fnLockRefusedOpening) {}
 
   CKernelHandle& m_hStartupThread;
   CStopSignal& m_startupStop;
@@ -36,6 +38,8 @@ class CMyWndTestPeer {
   std::atomic<int32_t>& m_usbOpen;
   std::wstring& m_openUser;
   std::atomic<bool>& m_fnLockSent;
+  std::atomic<uint32_t>& m_fnLockOpenings;
+  std::atomic<uint32_t>& m_fnLockRefusedOpening;
 };
 
 inline CMyWndTestPeer Peer(CMyWnd& wnd) { return CMyWndTestPeer(wnd); }

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <future>
+
 #include <utility>
 #include <vector>
 
@@ -57,4 +60,15 @@ inline void PumpMessages(DWORD forMs) {
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     Sleep(5);
   } while (GetTickCount() - start < forMs);
+}
+
+// Does work (a plug or an unplug, which waits on the system) on another
+// thread while this one goes on dispatching: the system drops a device
+// broadcast that a window has not taken within 2 s, and under load a plug
+// can take longer.
+template <typename Work>
+auto DispatchingWhile(Work work) {
+  auto done = std::async(std::launch::async, work);
+  while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) PumpMessages(5);
+  return done.get();
 }
