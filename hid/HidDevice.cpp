@@ -101,18 +101,22 @@ int CHidDevice::bHidDeviceNotify(HWND window, CDevNotify* notify) {
   return (*notify && found == 1) ? 1 : 0;
 }
 
-CHidDevice::HeldCollections CHidDevice::CheckHeldCollections() {
-  std::lock_guard<std::mutex> lock(m_linkMutex);
+CHidDevice::HeldCollections CHidDevice::HeldLocked() {
   HeldCollections held;
   held.dev = m_handleDev && bHidHandleAnswers(m_handleDev.Get());
   held.input = m_handleInput && bHidHandleAnswers(m_handleInput.Get());
   return held;
 }
 
+CHidDevice::HeldCollections CHidDevice::CheckHeldCollections() {
+  std::lock_guard<std::mutex> lock(m_linkMutex);
+  return HeldLocked();
+}
+
 bool CHidDevice::bCloseIfGone() {
   std::lock_guard<std::mutex> lock(m_linkMutex);
-  bool gone = (m_handleDev && !bHidHandleAnswers(m_handleDev.Get())) ||
-              (m_handleInput && !bHidHandleAnswers(m_handleInput.Get()));
+  HeldCollections held = HeldLocked();
+  bool gone = (m_handleDev && !held.dev) || (m_handleInput && !held.input);
   if (gone) ReleaseHandles();
   return gone;
 }

@@ -101,6 +101,7 @@ class CHidDevice {
   // One start of ServiceThread into g_hThread, logged when it succeeds.
   HANDLE TryStartReader();
   void ReleaseHandles();  // caller holds m_linkMutex
+  HeldCollections HeldLocked();  // caller holds m_linkMutex
 
   const HidCalls m_calls;
   std::unique_ptr<uint8_t[]> m_readBuffer;

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <future>
 #include <string>
 #include <tuple>
 #include <vector>
