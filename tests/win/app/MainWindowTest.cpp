@@ -85,11 +85,7 @@ class MainWindowTest : public ::testing::Test {
     for (int i = 0; i < 400 && Peer(wnd).m_usbOpen.load() != 0; ++i) PumpMessages(25);
   }
 
-  size_t Checks() {
-    Lines lines = log.Messages();
-    return std::count_if(lines.begin(), lines.end(),
-                         [](const std::string& line) { return StartsWith(line, kCheckPrefix); });
-  }
+  size_t Checks() { return log.Count(kCheckPrefix); }
 
   CVirtualKeyboard keyboard;
   CLogCapture log;

@@ -132,12 +132,20 @@ TEST_F(RobustnessTest, UnplugPlugCyclesSendTheStateEachTimeAndKeepEveryKeyAndNoH
   const int cycles = Cycles(20);
   int reportsBefore = keyboard->TakenFeatureReports();
   int handles = 0;
+  // The system tells the window of each collection's removal and arrival,
+  // one line apiece. A key pressed while a later arrival still reopens the
+  // link may go with the handle it was read on, so the press waits for all.
+  CLogCapture log;
+  size_t told = 0;
   for (int i = 0; i < cycles; ++i) {
-    // The system tells the window of the removal and the arrival.
+    told += 2;
     ASSERT_TRUE(DispatchingWhile([] { return keyboard->Unplug(); }));
-    ASSERT_TRUE(PumpUntil([] { return Peer(*wnd).m_usbOpen.load() == 0; })) << "cycle " << i;
+    ASSERT_TRUE(PumpUntil([&] { return log.Count("CheckDeviceVPID ") >= told; })) << "cycle " << i;
+    EXPECT_EQ(Peer(*wnd).m_usbOpen.load(), 0);
+    told += 2;
     ASSERT_TRUE(DispatchingWhile([] { return keyboard->Plug(); }));
-    ASSERT_TRUE(PumpUntil([] { return Peer(*wnd).m_usbOpen.load() == 1; })) << "cycle " << i;
+    ASSERT_TRUE(PumpUntil([&] { return log.Count("CheckDeviceVPID ") >= told; })) << "cycle " << i;
+    EXPECT_EQ(Peer(*wnd).m_usbOpen.load(), 1);
     ASSERT_TRUE(PressAndWait()) << "cycle " << i;
     if (i == 0) handles = SettledHandles();
   }

@@ -38,6 +38,12 @@ class CLogCapture {
     return messages;
   }
 
+  size_t Count(const std::string& prefix) const {
+    size_t count = 0;
+    for (const std::string& message : Messages()) count += message.compare(0, prefix.size(), prefix) == 0;
+    return count;
+  }
+
  private:
   static constexpr const char* kPath = "C:\\LOG\\Orvane_Keyboard.log";
   static constexpr size_t kStampLength = 17;  // "hh:mm:ss:mmm ::  "
