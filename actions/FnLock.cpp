@@ -65,6 +65,13 @@ int32_t ReadFnLock() {
   return FirstDataByte(key);
 }
 
+bool PeekFnLock(int32_t* state) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kFnLockKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  *state = FirstDataByte(CRegKey(key));
+  return true;
+}
+
 int32_t WriteFnLock(int32_t state) {
   CRegKey key = OpenKey();
   if (!key) key = CreateKey();

@@ -16,6 +16,10 @@ extern const wchar_t kFnLockValue[];
 // reads as 1), and a value without data reads as 0.
 int32_t ReadFnLock();
 
+// The same reading for those who only look (the probe): nothing is created,
+// and false when there is no key.
+bool PeekFnLock(int32_t* state);
+
 // Stores the low byte of state, creating the key when needed. Always 0;
 // failures are silent.
 int32_t WriteFnLock(int32_t state);

@@ -11,7 +11,8 @@ add_executable(native_tests
   tests/native/LogStampTest.cpp
   tests/native/OsdImageTest.cpp
   tests/native/OsdRequestTest.cpp
-  tests/native/ReplayTest.cpp)
+  tests/native/ReplayTest.cpp
+  tests/native/StatusTest.cpp)
 target_link_libraries(native_tests orvane_tools GTest::gtest_main)
 add_test(NAME native_tests COMMAND native_tests)
 

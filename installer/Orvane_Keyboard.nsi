@@ -1,5 +1,6 @@
 ; Installs the Orvane keyboard utility per machine, registers the task that
-; starts it at every logon, and starts it. Built by makensis with these
+; starts it at every logon, and starts it when a user runs setup in an
+; interactive session (not as SYSTEM). Built by makensis with these
 ; defined: ARCH (x86 or x64), DIST (the distribution folder), TASK_TOOL
 ; (orvane_logon_task.exe of the same build), ICON, OUTFILE and SIGN (the
 ; script that signs a PE when a certificate is given).
@@ -108,6 +109,9 @@ UninstPage instfiles
   !endif
 !macroend
 
+; Leaves the tool's exit code in $0: only "0" is success. nsExec leaves
+; "error" when the tool cannot be started, which an integer comparison would
+; read as 0, so the results are compared as strings.
 !macro RunTaskTool ARGS
   InitPluginsDir
   File "/oname=$PLUGINSDIR\orvane_logon_task.exe" "${TASK_TOOL}"
@@ -140,8 +144,9 @@ Section
   ; folder, only administrators may change what is there (also on upgrade).
   CreateDirectory "$INSTDIR"
   !insertmacro RunTaskTool 'protect "$INSTDIR"'
-  ${If} $0 <> 0
+  ${If} $0 != 0
     RMDir "$INSTDIR"  ; when setup made it: a folder with anything in it stays
+    RMDir "$INSTDIR\.."  ; the publisher's folder, likewise
     !insertmacro Fail 5 "$INSTDIR could not be given permissions that only administrators can change. Nothing was installed."
   ${EndIf}
   SetOutPath "$INSTDIR"
@@ -176,7 +181,7 @@ Section
   !insertmacro SetupView
 
   !insertmacro RunTaskTool 'register "$INSTDIR"'
-  ${If} $0 <> 0
+  ${If} $0 != 0
     !insertmacro Fail 4 "${PRODUCT} is installed, but the task that starts it at logon could not be registered."
   ${EndIf}
 
@@ -184,14 +189,21 @@ Section
   ClearErrors
   ${GetOptions} $0 "/NOSTART" $1
   ${If} ${Errors}
-    Exec '"$INSTDIR\${EXE}"'
+    ; Deployment tools run setup as SYSTEM in session 0, where an instance
+    ; would serve no one: there the logon task starts it.
+    !insertmacro RunTaskTool may-start
+    ${If} $0 == 0
+      Exec '"$INSTDIR\${EXE}"'
+    ${Else}
+      DetailPrint "${PRODUCT} starts at the next logon."
+    ${EndIf}
   ${EndIf}
 SectionEnd
 
 Section Uninstall
   !insertmacro EndUtility
   !insertmacro RunTaskTool remove
-  ${If} $0 <> 0
+  ${If} $0 != 0
     !insertmacro Fail 4 "The task that starts ${PRODUCT} at logon could not be removed. Nothing else was removed."
   ${EndIf}
   Delete "$INSTDIR\${EXE}"

@@ -30,11 +30,29 @@ else()
   set(SETUP_ARCH x86)
   set(SETUP ${CMAKE_CURRENT_BINARY_DIR}/Orvane_Keyboard_Setup.exe)
 endif()
-add_custom_command(OUTPUT ${SETUP}
-  COMMAND ${MAKENSIS} -V2 -DARCH=${SETUP_ARCH} -DDIST=${DIST_DIR} -DTASK_TOOL=${CARRIED_TASK_TOOL}
-    -DICON=${ICON} -DOUTFILE=${SETUP} -DSIGN=${SIGN_PE} ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi
-  DEPENDS ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi ${DIST_EXE} ${CARRIED_TASK_TOOL}
-    ${ICON} ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${OSD_SKINS}
-  COMMENT "Building the installer")
-add_custom_target(installer ALL DEPENDS ${SETUP})
-add_dependencies(installer dist)
+# orvane_setup(TARGET OUTFILE TASK_TOOL [DEPENDS...]): an installer of the
+# distribution folder that carries TASK_TOOL as its task tool.
+function(orvane_setup target outfile task_tool)
+  add_custom_command(OUTPUT ${outfile}
+    COMMAND ${MAKENSIS} -V2 -DARCH=${SETUP_ARCH} -DDIST=${DIST_DIR} -DTASK_TOOL=${task_tool}
+      -DICON=${ICON} -DOUTFILE=${outfile} -DSIGN=${SIGN_PE} ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi
+    DEPENDS ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi ${DIST_EXE} ${task_tool} ${ARGN}
+      ${ICON} ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${OSD_SKINS}
+    COMMENT "Building ${outfile}")
+  add_custom_target(${target} ALL DEPENDS ${outfile})
+  add_dependencies(${target} dist)
+endfunction()
+orvane_setup(installer ${SETUP} ${CARRIED_TASK_TOOL})
+
+# Installers for installer_tests only, never shipped: one whose task tool
+# runs as SYSTEM in session 0 (as deployment tools run setup, which Wine
+# cannot), one whose task tool cannot be started (a file that is no program).
+add_executable(orvane_logon_task_as_system tools/logontask/main.cpp
+  tests/win/programs/TaskToolAsSystem.cpp)
+target_link_libraries(orvane_logon_task_as_system orvane_task)
+target_link_options(orvane_logon_task_as_system PRIVATE -municode)
+orvane_setup(test_setup_as_system ${CMAKE_CURRENT_BINARY_DIR}/test_setup_as_system.exe
+  $<TARGET_FILE:orvane_logon_task_as_system> orvane_logon_task_as_system)
+orvane_setup(test_setup_unstartable_tool ${CMAKE_CURRENT_BINARY_DIR}/test_setup_unstartable_tool.exe
+  ${CMAKE_SOURCE_DIR}/res/config)
+add_dependencies(installer_tests test_setup_as_system test_setup_unstartable_tool)

@@ -55,7 +55,9 @@ orvane_win_test(hid_link_tests SOURCES tests/win/hid/HidLinkTest.cpp
   LIBS orvane_hid orvane_hid_platform orvane_virtual_keyboard LOCK c_log vkbd)
 orvane_win_test(hid_real_platform_tests SOURCES tests/win/hid/HidRealPlatformTest.cpp
   LIBS orvane_hid orvane_hid_platform orvane_virtual_keyboard LOCK c_log vkbd)
-orvane_win_test(probe_tests SOURCES tests/win/hid/ProbeTest.cpp LIBS orvane_virtual_keyboard LOCK vkbd)
+orvane_win_test(probe_tests SOURCES tests/win/hid/ProbeTest.cpp tools/probe/StatusGather.cpp
+  LIBS orvane_virtual_keyboard orvane_hid orvane_hid_platform orvane_tools orvane_task orvane_actions
+  LOCK vkbd)
 add_dependencies(probe_tests orvane_probe orvane_vkbd orvane_post)
 
 # settings
@@ -138,7 +140,7 @@ orvane_carry_osd_bitmaps(robustness_tests)
 orvane_win_test(exe_resource_tests SOURCES tests/win/app/ExeResourceTest.cpp LIBS version)
 add_dependencies(exe_resource_tests Orvane_Keyboard_Hid)
 orvane_win_test(exe_run_tests SOURCES tests/win/app/ExeRunTest.cpp LOCK main_instance fnlock_registry vkbd)
-add_dependencies(exe_run_tests Orvane_Keyboard_Hid)
+add_dependencies(exe_run_tests Orvane_Keyboard_Hid orvane_logon_task orvane_marker)
 orvane_win_test(diagnostic_build_tests SOURCES tests/win/app/DiagnosticBuildTest.cpp LIBS orvane_log
   LOCK main_instance c_log fnlock_registry vkbd)
 add_dependencies(diagnostic_build_tests Orvane_Keyboard_Hid Orvane_Keyboard_Hid_diag)

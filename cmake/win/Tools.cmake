@@ -2,8 +2,9 @@
 
 include(cmake/win/VirtualKeyboard.cmake)
 
-add_executable(orvane_probe tools/probe/main.cpp)
-target_link_libraries(orvane_probe orvane_hid orvane_hid_platform orvane_tools)
+add_executable(orvane_probe tools/probe/main.cpp tools/probe/StatusGather.cpp)
+target_link_libraries(orvane_probe orvane_hid orvane_hid_platform orvane_tools orvane_task
+  orvane_actions)
 
 add_executable(orvane_post tools/post/main.cpp)
 target_link_options(orvane_post PRIVATE -municode)
@@ -18,9 +19,12 @@ target_include_directories(orvane_sim PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(orvane_sim PUBLIC ole32 oleaut32 uuid wbemuuid)
 
 # The logon task that the installer registers and removes.
-add_library(orvane_task STATIC tools/logontask/LogonTask.cpp tools/logontask/InstallFolder.cpp)
+add_library(orvane_task STATIC
+  tools/logontask/LogonTask.cpp
+  tools/logontask/InstallFolder.cpp
+  tools/logontask/SetupStart.cpp)
 target_include_directories(orvane_task PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(orvane_task PUBLIC ole32 oleaut32 taskschd)
-add_executable(orvane_logon_task tools/logontask/main.cpp)
+add_executable(orvane_logon_task tools/logontask/main.cpp tools/logontask/SetupStartCalls.cpp)
 target_link_libraries(orvane_logon_task orvane_task)
 target_link_options(orvane_logon_task PRIVATE -municode)

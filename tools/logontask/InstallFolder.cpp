@@ -1,14 +1,49 @@
 #include "tools/logontask/InstallFolder.h"
 
-#include <aclapi.h>
 #include <sddl.h>
 
-// P: protected; OICI: inherited by files and folders inside; FA: full
-// control; 0x1200a9: read and execute (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE).
+// O:BA: owned by Administrators; P: protected; AI: auto-inherited; OICI:
+// inherited by files and folders inside; FA: full control; 0x1200a9: read
+// and execute (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE).
 namespace {
 
 const wchar_t kInstallFolderSddl[] =
-    L"D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+    L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+
+const DWORD kErrorReparsePointEncountered = 4395;  // mingw's winerror.h lacks it
+
+// Gives everything below folder the owner and only what it inherits,
+// parents before their contents so each inherits its new permissions.
+HRESULT ResetContents(const std::wstring& folder, PSID owner, const InstallFolderCalls& calls) {
+  WIN32_FIND_DATAW found;
+  CFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &found));
+  if (!find) return HRESULT_FROM_WIN32(GetLastError());
+  ACL inheritedOnly;  // no entries of its own
+  if (!InitializeAcl(&inheritedOnly, sizeof inheritedOnly, ACL_REVISION)) {
+    return HRESULT_FROM_WIN32(GetLastError());
+  }
+  do {
+    std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    // A link would lead the changes to whatever it points at, outside.
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      return HRESULT_FROM_WIN32(kErrorReparsePointEncountered);
+    }
+    std::wstring path = folder + L"\\" + name;
+    DWORD error = calls.setNamedSecurityInfo(
+        &path[0], SE_FILE_OBJECT,
+        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+            UNPROTECTED_DACL_SECURITY_INFORMATION,
+        owner, nullptr, &inheritedOnly, nullptr);
+    if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      HRESULT hr = ResetContents(path, owner, calls);
+      if (FAILED(hr)) return hr;
+    }
+  } while (FindNextFileW(find.Get(), &found));
+  DWORD error = GetLastError();
+  return error == ERROR_NO_MORE_FILES ? S_OK : HRESULT_FROM_WIN32(error);
+}
 
 }  // namespace
 
@@ -22,7 +57,7 @@ HRESULT BuildInstallFolderDescriptor(CLocalMemory* descriptor) {
   return S_OK;
 }
 
-HRESULT ProtectInstallFolder(const std::wstring& folder) {
+HRESULT ProtectInstallFolder(const std::wstring& folder, const InstallFolderCalls& calls) {
   // Only a folder: a file of that name is not where the utility would lie.
   DWORD attributes = GetFileAttributesW(folder.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return HRESULT_FROM_WIN32(GetLastError());
@@ -32,11 +67,16 @@ HRESULT ProtectInstallFolder(const std::wstring& folder) {
   if (FAILED(hr)) return hr;
   BOOL present = FALSE, defaulted = FALSE;
   PACL dacl = nullptr;
-  if (!GetSecurityDescriptorDacl(descriptor.Get(), &present, &dacl, &defaulted)) {
+  PSID owner = nullptr;
+  if (!GetSecurityDescriptorDacl(descriptor.Get(), &present, &dacl, &defaulted) ||
+      !GetSecurityDescriptorOwner(descriptor.Get(), &owner, &defaulted)) {
     return HRESULT_FROM_WIN32(GetLastError());
   }
-  DWORD error = SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT,
-                                      DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                      nullptr, nullptr, dacl, nullptr);
-  return HRESULT_FROM_WIN32(error);
+  // The owner too: an owner may always change the permissions back.
+  DWORD error = calls.setNamedSecurityInfo(
+      const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT,
+      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+      owner, nullptr, dacl, nullptr);
+  if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
+  return ResetContents(folder, owner, calls);
 }

@@ -155,3 +155,17 @@ HRESULT ReadLogonTaskXml(std::wstring* xml) {
   *xml = text ? text : L"";
   return S_OK;
 }
+
+HRESULT ReadLogonTaskLastResult(LONG* lastResult) {
+  CComPtr<ITaskService> service;
+  CComPtr<ITaskFolder> folder;
+  HRESULT hr = OurFolder(&service, &folder);
+  if (IsNotFound(hr)) return S_FALSE;
+  if (FAILED(hr)) return hr;
+  CBstr name(SysAllocString(kLogonTaskName));
+  CComPtr<IRegisteredTask> task;
+  hr = folder->GetTask(name.Get(), task.Put());
+  if (IsNotFound(hr)) return S_FALSE;
+  if (FAILED(hr)) return hr;
+  return task->get_LastTaskResult(lastResult);
+}

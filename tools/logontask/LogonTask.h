@@ -20,3 +20,6 @@ HRESULT RegisterLogonTask(const std::wstring& installFolder);
 HRESULT RemoveLogonTask();
 // The registered definition as the Task Scheduler gives it back.
 HRESULT ReadLogonTaskXml(std::wstring* xml);
+// The task's last result (an HRESULT or SCHED_S_ code); S_FALSE, with
+// *lastResult untouched, when the task or its folder is not there.
+HRESULT ReadLogonTaskLastResult(LONG* lastResult);

@@ -4,6 +4,10 @@
 //   watch [N]   opens the keyboard as the utility does and prints each
 //               report as the utility would log and post it, until Ctrl+C
 //               or N reports
+//   status      one line per fact about the utility here: whether and how it
+//               runs, its logon task, the keyboard's collections, the stored
+//               Fn lock, the config and the install folder; what to do where
+//               something is wrong
 #include <windows.h>
 
 #include <cstdio>
@@ -17,6 +21,8 @@
 #include "hid/KeyboardIds.h"
 #include "log/Log.h"
 #include "tools/common/ReportPrinter.h"
+#include "tools/probe/Status.h"
+#include "tools/probe/StatusGather.h"
 
 namespace {
 
@@ -92,6 +98,19 @@ int Watch(long limit) {
   return 0;
 }
 
+int Status() {
+  // The logon task is asked through the Task Scheduler's COM interfaces.
+  if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+    std::cerr << "orvane_probe status: COM could not be initialised\n";
+    return 1;
+  }
+  StatusFacts facts = GatherStatusFacts();
+  CoUninitialize();
+  for (const std::string& line : StatusLines(facts)) std::cout << line << "\n";
+  std::cout.flush();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,6 +120,7 @@ int main(int argc, char** argv) {
     if (limit < 0) limit = 0;
     return Watch(limit);
   }
-  std::cerr << "usage: orvane_probe list | watch [N]\n";
+  if (argc == 2 && std::strcmp(argv[1], "status") == 0) return Status();
+  std::cerr << "usage: orvane_probe list | watch [N] | status\n";
   return 2;
 }

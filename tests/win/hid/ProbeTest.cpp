@@ -9,6 +9,7 @@
 #include "tests/win/support/ChildProcess.h"
 #include "tests/win/support/RecorderWindow.h"
 #include "tests/win/support/VkbdProcess.h"
+#include "tools/probe/StatusGather.h"
 #include "tools/vkbd/VirtualKeyboard.h"
 
 namespace {
@@ -102,6 +103,52 @@ TEST(Probe, WatchWithoutTheKeyboardSaysSoAndFails) {
   EXPECT_NE(std::find(lines.begin(), lines.end(),
                       "key collection: missing - is the keyboard plugged in?"),
             lines.end());
+}
+
+// A line for each fact, in order, and the two collections of the keyboard
+// plugged. The other facts' states (task results, rights, an install) are
+// not Wine's to give; their wording is tested natively.
+TEST(Probe, StatusPrintsEveryFactAndTheKeyboardsTwoCollections) {
+  CVirtualKeyboard keyboard;
+  ASSERT_TRUE(keyboard.Plug()) << keyboard.Error();
+  CChildProcess probe(L"orvane_probe.exe", L"status");
+  std::vector<std::string> lines = AllLines(probe);
+  EXPECT_EQ(probe.WaitForExit(kPatienceMs), 0u);
+  const std::vector<std::string> labels = {"utility: ", "logon task: ", "vendor-defined collection: ",
+                                           "key collection: ", "Fn lock: ", "config: ",
+                                           "install folder: "};
+  ASSERT_EQ(lines.size(), labels.size());
+  for (size_t i = 0; i < labels.size(); ++i) EXPECT_EQ(lines[i].rfind(labels[i], 0), 0u) << lines[i];
+  for (const VirtualCollection& c : keyboard.Collections()) {
+    size_t at = c.kind == kVhidVendor ? 2 : 3;
+    EXPECT_EQ(lines[at], labels[at] + "present, " + Narrow(c.path));
+  }
+}
+
+HWND WINAPI SomeWindow(LPCWSTR, LPCWSTR) { return GetDesktopWindow(); }
+HANDLE WINAPI OpenRefused(DWORD, BOOL, DWORD) { return nullptr; }
+LSTATUS WINAPI NoSuchKey(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) { return ERROR_FILE_NOT_FOUND; }
+
+// The states Wine does not give, through the calls behind the facts: a
+// utility whose rights cannot be read, a task refused for want of
+// elevation, no install.
+TEST(Probe, StatusTellsWhatTheSystemAnswersInWords) {
+  StatusCalls calls;
+  calls.findWindow = SomeWindow;
+  calls.openProcess = OpenRefused;
+  calls.readLogonTaskLastResult = [](LONG* result) {
+    *result = static_cast<LONG>(0x800702E4);
+    return S_OK;
+  };
+  calls.regOpenKeyEx = NoSuchKey;
+  std::vector<std::string> lines = StatusLines(GatherStatusFacts(calls));
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_TRUE(lines[0].find("rights unknown") != std::string::npos ||
+              lines[0].find("its rights cannot be read") != std::string::npos)
+      << lines[0];
+  EXPECT_EQ(lines[1].rfind("logon task: registered, last result: needs elevation (0x800702E4)", 0), 0u)
+      << lines[1];
+  EXPECT_EQ(lines[6], "install folder: not installed - run setup");
 }
 
 // The vkbd program answers a bad command or report with an error line and

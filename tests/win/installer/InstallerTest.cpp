@@ -8,18 +8,24 @@
 #include <windows.h>
 
 #include <sddl.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "actions/FnLock.h"
 #include "tests/win/support/FnLockRegistry.h"
+#include "tests/win/support/LocalSystemInSessionZero.h"
 #include "tests/win/support/RecorderWindow.h"
 #include "tests/win/support/StartedProgram.h"
 #include "tools/logontask/InstallFolder.h"
 #include "tools/logontask/LogonTask.h"
+#include "tools/logontask/SetupStart.h"
 
 namespace {
 
@@ -79,6 +85,18 @@ int UtilityWindows() {
   int count = 0;
   for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, L"Orvane_Keyboard_Hid"));) ++count;
   return count;
+}
+
+// What setup starts is a process by the time setup ends, window or not.
+bool UtilityProcessRuns() {
+  CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W process = {};
+  process.dwSize = sizeof process;
+  for (BOOL more = Process32FirstW(snapshot.Get(), &process); more;
+       more = Process32NextW(snapshot.Get(), &process)) {
+    if (_wcsicmp(process.szExeFile, L"Orvane_Keyboard_Hid.exe") == 0) return true;
+  }
+  return false;
 }
 
 // Waits for the utility's window to come (or go), 20 s at most.
@@ -189,6 +207,28 @@ TEST_F(InstallerTest, InstallsIntoAPublicFolderAndStopsWhereItCannotProtectTheFo
   EXPECT_EQ(UninstallValue(L"DisplayName"), L"");
 }
 
+// Deployment tools run setup as SYSTEM in session 0, which Wine cannot: a
+// setup whose task tool runs so installs and leaves the start to the logon
+// task.
+TEST_F(InstallerTest, AsSystemInSessionZeroItInstallsAndStartsNothing) {
+  const std::wstring folder = InstallFolder();
+  ASSERT_EQ(RunToEnd(BesideTests(L"test_setup_as_system.exe"), L"/S"), 0u);
+  EXPECT_TRUE(Exists(folder + L"\\Orvane_Keyboard_Hid.exe"));
+  EXPECT_FALSE(UtilityProcessRuns());
+  EXPECT_EQ(RunToEnd(folder + L"\\uninstall.exe", L"/S _?=" + folder), 0u);
+  DeleteFileW((folder + L"\\uninstall.exe").c_str());
+  RemoveDirectoryW(folder.c_str());
+  RemoveDirectoryW(folder.substr(0, folder.rfind(L'\\')).c_str());  // the publisher's
+}
+
+// A task tool that cannot even be started fails setup as its error would.
+TEST_F(InstallerTest, StopsWithNothingInstalledWhenItsTaskToolCannotStart) {
+  EXPECT_EQ(RunToEnd(BesideTests(L"test_setup_unstartable_tool.exe"), L"/S /NOSTART"), 5u);
+  const std::wstring folder = InstallFolder();
+  EXPECT_FALSE(Exists(folder.substr(0, folder.rfind(L'\\'))));  // nor the publisher's
+  EXPECT_EQ(UninstallValue(L"DisplayName"), L"");
+}
+
 // The descriptor setup gives the install folder, ACE by ACE: Wine keeps no
 // file's security descriptor, so it is checked where it is made.
 TEST(InstallFolderTest, OnlyAdministratorsAndSystemMayChangeItAndUsersReadAndRun) {
@@ -218,6 +258,64 @@ TEST(InstallFolderTest, OnlyAdministratorsAndSystemMayChangeItAndUsersReadAndRun
                                              L"0 3 1200a9 S-1-5-32-545"}));
 }
 
+// protect's requests, one a call: object (under "F", the folder), what is
+// set, owner SID and which DACL.
+using SecurityCall = std::tuple<std::wstring, DWORD, std::wstring, std::wstring>;
+std::vector<SecurityCall> g_securityCalls;
+std::wstring g_protected;
+PACL g_folderDacl = nullptr;
+
+DWORD WINAPI RecordSecurityCall(LPWSTR name, SE_OBJECT_TYPE, SECURITY_INFORMATION info, PSID owner,
+                                PSID, PACL dacl, PACL) {
+  wchar_t* sid = nullptr;
+  ConvertSidToStringSidW(owner, &sid);
+  std::wstring which = L"other";
+  if (dacl && dacl->AceCount == 0) which = L"inherited only";
+  if (dacl && dacl->AclSize == g_folderDacl->AclSize &&
+      memcmp(dacl, g_folderDacl, dacl->AclSize) == 0) {
+    which = L"folder's";
+  }
+  g_securityCalls.emplace_back(L"F" + std::wstring(name).substr(g_protected.size()), info,
+                               sid ? sid : L"", which);
+  LocalFree(sid);
+  return ERROR_SUCCESS;
+}
+
+TEST(InstallFolderTest, AdministratorsOwnAllAndWhatIsInsideKeepsOnlyWhatItInherits) {
+  CLocalMemory descriptor;
+  ASSERT_EQ(BuildInstallFolderDescriptor(&descriptor), S_OK);
+  BOOL present = FALSE, defaulted = FALSE;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.Get(), &present, &g_folderDacl, &defaulted));
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  g_protected = std::wstring(temp) + L"orvane_protect";
+  CreateDirectoryW(g_protected.c_str(), nullptr);
+  CreateDirectoryW((g_protected + L"\\sub").c_str(), nullptr);
+  for (const wchar_t* file : {L"\\a.dll", L"\\sub\\b.dll"}) {
+    CFileHandle(CreateFileW((g_protected + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  InstallFolderCalls calls;
+  calls.setNamedSecurityInfo = RecordSecurityCall;
+  EXPECT_EQ(ProtectInstallFolder(g_protected, calls), S_OK);
+  std::sort(g_securityCalls.begin(), g_securityCalls.end());
+  const DWORD inside = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                       UNPROTECTED_DACL_SECURITY_INFORMATION;
+  const wchar_t kAdministrators[] = L"S-1-5-32-544";
+  EXPECT_EQ(g_securityCalls,
+            (std::vector<SecurityCall>{
+                {L"F", OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                           PROTECTED_DACL_SECURITY_INFORMATION,
+                 kAdministrators, L"folder's"},
+                {L"F\\a.dll", inside, kAdministrators, L"inherited only"},
+                {L"F\\sub", inside, kAdministrators, L"inherited only"},
+                {L"F\\sub\\b.dll", inside, kAdministrators, L"inherited only"}}));
+  DeleteFileW((g_protected + L"\\sub\\b.dll").c_str());
+  DeleteFileW((g_protected + L"\\a.dll").c_str());
+  RemoveDirectoryW((g_protected + L"\\sub").c_str());
+  RemoveDirectoryW(g_protected.c_str());
+}
+
 TEST(LogonTaskTest, DefinitionStartsTheInstalledUtilityForEveryUserAtLogon) {
   std::wstring xml = LogonTaskXml(L"C:\\A&B");
   for (const wchar_t* part :
@@ -229,6 +327,18 @@ TEST(LogonTaskTest, DefinitionStartsTheInstalledUtilityForEveryUserAtLogon) {
     EXPECT_NE(xml.find(part), std::wstring::npos) << part;
   }
   EXPECT_EQ(xml.find(L"<UserId>"), std::wstring::npos);  // any user, not one
+}
+
+TEST(SetupStartTest, OnlyAUserInAnInteractiveSessionGetsTheUtilityFromSetup) {
+  EXPECT_TRUE(MayStartUtility(false, 1));
+  EXPECT_FALSE(MayStartUtility(false, 0));
+  EXPECT_FALSE(MayStartUtility(true, 1));
+  EXPECT_FALSE(MayStartUtility(true, 0));
+  bool localSystem = false;
+  DWORD session = 1;
+  ASSERT_EQ(ReadSetupStartFacts(LocalSystemInSessionZero(), &localSystem, &session), S_OK);
+  EXPECT_TRUE(localSystem);  // told by the token's user
+  EXPECT_EQ(session, 0u);
 }
 
 }  // namespace

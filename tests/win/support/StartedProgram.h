@@ -76,6 +76,8 @@ class CStartedProgram {
   }
 
   void Resume() const { ResumeThread(m_thread.Get()); }
+  HANDLE Process() const { return m_process.Get(); }
+  HANDLE MainThread() const { return m_thread.Get(); }
   DWORD Id() const { return m_id; }
 
  private:
