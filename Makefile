@@ -43,19 +43,23 @@ build: setup
 	$(call tree,$(WIN64_CLANG_BUILD),-DCMAKE_TOOLCHAIN_FILE=cmake/clang-mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release)
 	CC=clang CXX=clang++ $(call tree,$(FUZZ_BUILD),-DORVANE_FUZZ=ON)
 
-# The installers, one per Windows build, side by side, with their checksums;
+# The installers, a setup and a Windows Installer package per Windows build,
+# side by side, with their checksums and the winget manifest of the packages;
 # signed (scripts/sign-pe) when ORVANE_SIGN_PFX names a certificate. The
 # signed files are made anew each time, as the certificate may have changed.
 dist: setup
 	@if [ -n "$$ORVANE_SIGN_PFX" ]; then echo "dist: signing with $$ORVANE_SIGN_PFX"; \
 	  else echo "dist: unsigned (set ORVANE_SIGN_PFX and ORVANE_SIGN_PASSWORD_FILE to sign)"; fi
-	rm -f $(foreach t,$(WIN_BUILD) $(WIN64_BUILD),$(t)/Orvane_Keyboard_Setup*.exe $(t)/dist/Orvane_Keyboard_Hid.exe $(t)/carried/orvane_logon_task.exe)
+	rm -f $(foreach t,$(WIN_BUILD) $(WIN64_BUILD),$(t)/Orvane_Keyboard_Setup*.exe $(t)/Orvane_Keyboard*.msi $(t)/dist/Orvane_Keyboard_Hid.exe $(t)/carried/orvane_logon_task.exe)
 	$(call tree,$(WIN_BUILD),$(WIN_OPTIONS),installer)
 	$(call tree,$(WIN64_BUILD),$(WIN64_OPTIONS),installer)
 	rm -rf $(WIN_BUILD)/dist/x64 && cp -r $(WIN64_BUILD)/dist $(WIN_BUILD)/dist/x64
 	rm -rf build/dist && mkdir -p build/dist
-	cp $(WIN_BUILD)/Orvane_Keyboard_Setup.exe $(WIN64_BUILD)/Orvane_Keyboard_Setup_x64.exe build/dist/
-	cd build/dist && sha256sum Orvane_Keyboard_Setup.exe Orvane_Keyboard_Setup_x64.exe >SHA256SUMS
+	cp $(WIN_BUILD)/Orvane_Keyboard_Setup.exe $(WIN64_BUILD)/Orvane_Keyboard_Setup_x64.exe \
+	  $(WIN_BUILD)/Orvane_Keyboard.msi $(WIN64_BUILD)/Orvane_Keyboard_x64.msi build/dist/
+	cd build/dist && sha256sum Orvane_Keyboard_Setup.exe Orvane_Keyboard_Setup_x64.exe \
+	  Orvane_Keyboard.msi Orvane_Keyboard_x64.msi >SHA256SUMS
+	python3 scripts/winget-manifest build/dist
 
 test: build dist
 	ctest --test-dir $(HOST_BUILD) --output-on-failure -j $(JOBS)
@@ -63,6 +67,7 @@ test: build dist
 	scripts/test-windows
 	scripts/reproducible
 	tests/release/signing
+	tests/release/winget build/dist
 
 # Two clean builds of the commit, compared file by file (also part of test).
 reproducible: setup

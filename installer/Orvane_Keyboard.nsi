@@ -9,7 +9,8 @@
 ; executable is in use) and nothing was changed, 3 another setup of it runs,
 ; 4 the logon task could not be registered or removed, 5 the install folder
 ; could not be given permissions only administrators can change, and
-; nothing was installed.
+; nothing was installed, 6 the Windows Installer package of either bitness
+; is installed, and nothing was changed.
 Unicode true
 !if ${ARCH} == x64
   Target amd64-unicode
@@ -119,8 +120,19 @@ UninstPage instfiles
   Pop $0
 !macroend
 
+; One install per machine: the Windows Installer package's, found by its
+; upgrade code (installer/Orvane_Keyboard.wxs), stays the only one.
+!macro RefusePackage UPGRADE_CODE
+  System::Call 'msi::MsiEnumRelatedProductsW(w "${UPGRADE_CODE}", i 0, i 0, w .r0) i .r1'
+  ${If} $1 = 0
+    !insertmacro Fail 6 "${PRODUCT} is installed by its Windows Installer package. Nothing was changed: uninstall it in Apps & features first."
+  ${EndIf}
+!macroend
+
 Function .onInit
   !insertmacro Begin
+  !insertmacro RefusePackage "{3F2CE9FB-E55D-40DA-B226-3DE553EE8FB7}"  ; 32-bit
+  !insertmacro RefusePackage "{2F3D88AD-4EB2-4E24-A4D2-3476C456E21F}"  ; 64-bit
 FunctionEnd
 
 Function un.onInit

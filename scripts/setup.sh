@@ -12,6 +12,8 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine64 xvfb xauth
   nsis  # the installers
+  wixl msitools  # the Windows Installer packages, and reading them back in tests
+  python3-yaml  # checking the winget manifest
   osslsigncode openssl  # signing them, and the signing test's throwaway CA
   locales  # a Cyrillic locale for the log's code-page test
   python3-pil xcompmgr  # OSD screenshots: grabbing, and blending as a desktop does

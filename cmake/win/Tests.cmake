@@ -152,5 +152,5 @@ add_dependencies(end_to_end_tests Orvane_Keyboard_Hid Orvane_Keyboard_Hid_diag o
 
 # installer
 orvane_win_test(installer_tests SOURCES tests/win/installer/InstallerTest.cpp
-  LIBS orvane_task orvane_actions LOCK main_instance fnlock_registry vkbd)
+  LIBS orvane_task orvane_actions msi LOCK main_instance fnlock_registry vkbd)
 add_dependencies(installer_tests installer)

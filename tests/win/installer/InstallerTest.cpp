@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <msi.h>
 #include <sddl.h>
 #include <tlhelp32.h>
 
@@ -109,6 +110,28 @@ bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+const wchar_t* const kPackage =
+    sizeof(void*) == 8 ? L"Orvane_Keyboard_x64.msi" : L"Orvane_Keyboard.msi";
+DWORD Msiexec(const std::wstring& arguments) {
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  return RunToEnd(std::wstring(system) + L"\\msiexec.exe", arguments + L" /qn");
+}
+
+// The installed products of the package, by name: Wine forgets the new
+// version's upgrade code when an upgrade removes the old one.
+std::vector<std::wstring> PackageProducts() {
+  std::vector<std::wstring> products;
+  wchar_t code[39];
+  for (DWORD i = 0; MsiEnumProductsW(i, code) == ERROR_SUCCESS; ++i) {
+    wchar_t name[64] = {};
+    DWORD size = 64;
+    MsiGetProductInfoW(code, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, name, &size);
+    if (std::wstring(name) == L"Orvane Keyboard") products.push_back(code);
+  }
+  return products;
+}
+
 class InstallerTest : public ::testing::Test {
  protected:
   void SetUp() override { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
@@ -188,6 +211,75 @@ TEST_F(InstallerTest, InstallsUpgradesInPlaceRefusesAnOldOneThatStaysAndUninstal
   EXPECT_EQ(DumpSettings(), L"");
   EXPECT_NE(ReadLogonTaskXml(&task), S_OK);
   EXPECT_EQ(ReadFnLock(), 1);  // user data stays
+}
+
+// The Windows Installer package, deployed silently over an older version
+// whose config the user edited, then removed by its product code.
+TEST_F(InstallerTest, PackageUpgradesKeepingTheConfigAndUninstallsLeavingOnlyTheFnLockState) {
+  const std::wstring folder = InstallFolder();
+  ASSERT_EQ(Msiexec(L"/i \"" + BesideTests(L"test_msi_older.msi") + L"\""), 0u);
+  std::ofstream((folder + L"\\config").c_str(), std::ios::binary) << "[Setting]\r\nSmartFan=1\r\n";
+  ASSERT_EQ(Msiexec(L"/i \"" + BesideTests(kPackage) + L"\""), 0u);
+  for (const wchar_t* file : {L"Orvane_Keyboard_Hid.exe", L"README.md", L"skins\\OSDIntelligence.png",
+                              L"skins\\OSDPerformance.png"}) {
+    EXPECT_TRUE(Exists(folder + L"\\" + file)) << file;
+  }
+  EXPECT_EQ(Contents(folder + L"\\config"), "[Setting]\r\nSmartFan=1\r\n");
+  const std::vector<std::wstring> products = PackageProducts();
+  ASSERT_EQ(products.size(), 1u);  // the older one went
+  wchar_t version[32] = {}, publisher[32] = {};
+  DWORD size = 32;
+  MsiGetProductInfoW(products[0].c_str(), INSTALLPROPERTY_VERSIONSTRING, version, &size);
+  size = 32;
+  MsiGetProductInfoW(products[0].c_str(), INSTALLPROPERTY_PUBLISHER, publisher, &size);
+  EXPECT_EQ(std::wstring(version) + L" " + publisher, L"1.0.0.9 Varnel");
+  const std::wstring entry = std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") +
+                             products[0];
+  for (const wchar_t* name : {L"NoModify", L"NoRepair"}) {
+    DWORD value = 0, bytes = sizeof value;
+    RegGetValueW(HKEY_LOCAL_MACHINE, entry.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &bytes);
+    EXPECT_EQ(value, 1u) << name;
+  }
+  EXPECT_EQ(DumpSettings(), L"%LOCALAPPDATA%\\CrashDumps 5 1");
+  std::wstring task;
+  EXPECT_EQ(ReadLogonTaskXml(&task), S_OK);
+
+  StoreFnLock(1);
+  ASSERT_EQ(Msiexec(L"/x " + products[0]), 0u);
+  EXPECT_FALSE(Exists(folder.substr(0, folder.rfind(L'\\'))));  // nor the publisher's
+  EXPECT_TRUE(PackageProducts().empty());
+  EXPECT_EQ(DumpSettings(), L"");
+  EXPECT_NE(ReadLogonTaskXml(&task), S_OK);
+  EXPECT_EQ(ReadFnLock(), 1);
+}
+
+// One install per machine: setup leaves the package's alone, and the
+// package setup's. The package also stops with nothing installed where it
+// cannot protect the folder (as setup, below): its actions so far are
+// rolled back.
+TEST_F(InstallerTest, PackageAndSetupRefuseEachOthersInstallAndThePackageRollsBack) {
+  const std::wstring folder = InstallFolder();
+  ASSERT_EQ(Msiexec(L"/i \"" + BesideTests(kPackage) + L"\""), 0u);
+  EXPECT_EQ(RunToEnd(BesideTests(kSetup), L"/S /NOSTART"), 6u);
+  EXPECT_EQ(UninstallValue(L"DisplayName"), L"");
+  ASSERT_EQ(PackageProducts().size(), 1u);
+  ASSERT_EQ(Msiexec(L"/x " + PackageProducts()[0]), 0u);
+
+  ASSERT_EQ(RunToEnd(BesideTests(kSetup), L"/S /NOSTART"), 0u);
+  EXPECT_NE(Msiexec(L"/i \"" + BesideTests(kPackage) + L"\""), 0u);
+  EXPECT_TRUE(PackageProducts().empty());
+  ASSERT_EQ(RunToEnd(folder + L"\\uninstall.exe", L"/S _?=" + folder), 0u);
+  DeleteFileW((folder + L"\\uninstall.exe").c_str());
+  RemoveDirectoryW(folder.c_str());
+  RemoveDirectoryW(folder.substr(0, folder.rfind(L'\\')).c_str());
+
+  EXPECT_NE(Msiexec(L"/i \"" + BesideTests(kPackage) +
+                    L"\" \"INSTALLDIR=Z:\\proc\\Orvane Keyboard\""),
+            0u);
+  EXPECT_TRUE(PackageProducts().empty());
+  EXPECT_EQ(DumpSettings(), L"");
+  std::wstring task;
+  EXPECT_NE(ReadLogonTaskXml(&task), S_OK);
 }
 
 // Elsewhere than under Program Files, as an administrator may choose: the
