@@ -59,23 +59,26 @@ add_dependencies(installer_tests test_setup_as_system test_setup_unstartable_too
 
 # The Windows Installer package of the same folder (scripts/build-msi),
 # built with the installer; and, for installer_tests only, one of an older
-# version to upgrade from.
+# version to upgrade from and one whose task tool cannot be started.
 set(BUILD_MSI ${CMAKE_SOURCE_DIR}/scripts/build-msi)
 if(SETUP_ARCH STREQUAL x64)
   set(MSI ${CMAKE_CURRENT_BINARY_DIR}/Orvane_Keyboard_x64.msi)
 else()
   set(MSI ${CMAKE_CURRENT_BINARY_DIR}/Orvane_Keyboard.msi)
 endif()
-function(orvane_msi target outfile)
+# orvane_msi(TARGET OUTFILE TASK_TOOL [VERSION])
+function(orvane_msi target outfile task_tool)
   add_custom_command(OUTPUT ${outfile}
-    COMMAND ${BUILD_MSI} ${SETUP_ARCH} ${DIST_DIR} ${CARRIED_TASK_TOOL} ${outfile} ${ARGN}
+    COMMAND ${BUILD_MSI} ${SETUP_ARCH} ${DIST_DIR} ${task_tool} ${outfile} ${ARGN}
     DEPENDS ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.wxs ${BUILD_MSI} ${SIGN_PE} ${DIST_EXE}
-      ${CARRIED_TASK_TOOL} ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${OSD_SKINS}
+      ${task_tool} ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${OSD_SKINS}
     COMMENT "Building ${outfile}")
   add_custom_target(${target} ALL DEPENDS ${outfile})
   add_dependencies(${target} dist)
 endfunction()
-orvane_msi(msi ${MSI})
+orvane_msi(msi ${MSI} ${CARRIED_TASK_TOOL})
 add_dependencies(installer msi)
-orvane_msi(test_msi_older ${CMAKE_CURRENT_BINARY_DIR}/test_msi_older.msi 0.9.0.9)
-add_dependencies(installer_tests test_msi_older)
+orvane_msi(test_msi_older ${CMAKE_CURRENT_BINARY_DIR}/test_msi_older.msi ${CARRIED_TASK_TOOL} 0.9.0.9)
+orvane_msi(test_msi_unstartable_tool ${CMAKE_CURRENT_BINARY_DIR}/test_msi_unstartable_tool.msi
+  ${CMAKE_SOURCE_DIR}/res/config)
+add_dependencies(installer_tests test_msi_older test_msi_unstartable_tool)
