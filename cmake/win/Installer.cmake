@@ -59,7 +59,8 @@ add_dependencies(installer_tests test_setup_as_system test_setup_unstartable_too
 
 # The Windows Installer package of the same folder (scripts/build-msi),
 # built with the installer; and, for installer_tests only, one of an older
-# version to upgrade from and one whose task tool cannot be started.
+# version to upgrade from and one whose task tool fails every verb (the
+# command sender in its place).
 set(BUILD_MSI ${CMAKE_SOURCE_DIR}/scripts/build-msi)
 if(SETUP_ARCH STREQUAL x64)
   set(MSI ${CMAKE_CURRENT_BINARY_DIR}/Orvane_Keyboard_x64.msi)
@@ -79,6 +80,7 @@ endfunction()
 orvane_msi(msi ${MSI} ${CARRIED_TASK_TOOL})
 add_dependencies(installer msi)
 orvane_msi(test_msi_older ${CMAKE_CURRENT_BINARY_DIR}/test_msi_older.msi ${CARRIED_TASK_TOOL} 0.9.0.9)
-orvane_msi(test_msi_unstartable_tool ${CMAKE_CURRENT_BINARY_DIR}/test_msi_unstartable_tool.msi
-  ${CMAKE_SOURCE_DIR}/res/config)
-add_dependencies(installer_tests test_msi_older test_msi_unstartable_tool)
+orvane_msi(test_msi_failing_tool ${CMAKE_CURRENT_BINARY_DIR}/test_msi_failing_tool.msi
+  $<TARGET_FILE:orvane_post>)
+add_dependencies(test_msi_failing_tool orvane_post)
+add_dependencies(installer_tests test_msi_older test_msi_failing_tool)

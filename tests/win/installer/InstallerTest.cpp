@@ -256,7 +256,7 @@ TEST_F(InstallerTest, PackageUpgradesKeepingTheConfigAndUninstallsLeavingOnlyThe
 // One install per machine: setup leaves the package's alone, and the
 // package setup's. The package also stops with nothing installed where it
 // cannot protect the folder (as setup, below) and where its task tool
-// cannot even start: its actions so far are rolled back.
+// fails: its actions so far are rolled back.
 TEST_F(InstallerTest, PackageAndSetupRefuseEachOthersInstallAndThePackageRollsBack) {
   const std::wstring folder = InstallFolder();
   ASSERT_EQ(Msiexec(L"/i \"" + BesideTests(kPackage) + L"\""), 0u);
@@ -276,7 +276,7 @@ TEST_F(InstallerTest, PackageAndSetupRefuseEachOthersInstallAndThePackageRollsBa
   EXPECT_NE(Msiexec(L"/i \"" + BesideTests(kPackage) +
                     L"\" \"INSTALLDIR=Z:\\proc\\Orvane Keyboard\""),
             0u);
-  EXPECT_NE(Msiexec(L"/i \"" + BesideTests(L"test_msi_unstartable_tool.msi") + L"\""), 0u);
+  EXPECT_NE(Msiexec(L"/i \"" + BesideTests(L"test_msi_failing_tool.msi") + L"\""), 0u);
   EXPECT_TRUE(PackageProducts().empty());
   EXPECT_FALSE(Exists(folder.substr(0, folder.rfind(L'\\'))));
   EXPECT_EQ(DumpSettings(), L"");
