@@ -59,8 +59,9 @@ add_dependencies(installer_tests test_setup_as_system test_setup_unstartable_too
 
 # The Windows Installer package of the same folder (scripts/build-msi),
 # built with the installer; and, for installer_tests only, one of an older
-# version to upgrade from and one whose task tool fails every verb (the
-# command sender in its place).
+# version to upgrade from, one whose task tool runs as SYSTEM in session 0
+# and one whose task tool fails every verb (the command sender in its
+# place).
 set(BUILD_MSI ${CMAKE_SOURCE_DIR}/scripts/build-msi)
 if(SETUP_ARCH STREQUAL x64)
   set(MSI ${CMAKE_CURRENT_BINARY_DIR}/Orvane_Keyboard_x64.msi)
@@ -83,4 +84,7 @@ orvane_msi(test_msi_older ${CMAKE_CURRENT_BINARY_DIR}/test_msi_older.msi ${CARRI
 orvane_msi(test_msi_failing_tool ${CMAKE_CURRENT_BINARY_DIR}/test_msi_failing_tool.msi
   $<TARGET_FILE:orvane_post>)
 add_dependencies(test_msi_failing_tool orvane_post)
-add_dependencies(installer_tests test_msi_older test_msi_failing_tool)
+orvane_msi(test_msi_as_system ${CMAKE_CURRENT_BINARY_DIR}/test_msi_as_system.msi
+  $<TARGET_FILE:orvane_logon_task_as_system>)
+add_dependencies(test_msi_as_system orvane_logon_task_as_system)
+add_dependencies(installer_tests test_msi_older test_msi_failing_tool test_msi_as_system)

@@ -1,10 +1,12 @@
 // orvane_logon_task register FOLDER | remove | show | protect FOLDER |
-// may-start: the logon task of the utility installed in FOLDER, that
-// folder's permissions, and whether setup may start the utility itself,
-// for the installer and for people who support it. Exit code 0 on success,
-// 1 with the failing HRESULT on standard error; may-start ends with 3 when
-// this process runs as SYSTEM or in session 0: the logon task starts the
-// utility then, not setup.
+// may-start | start FOLDER | end: the logon task of the utility installed
+// in FOLDER, that folder's permissions, whether setup may start the utility
+// itself, and (for the Windows Installer package) starting it where
+// may-start would and ending a running one, for the installers and for
+// people who support them. Exit code 0 on success, 1 with the failing
+// HRESULT on standard error; may-start ends with 3 when this process runs
+// as SYSTEM or in session 0: the logon task starts the utility then, not
+// setup.
 #include <windows.h>
 
 #include <cstdio>
@@ -19,13 +21,15 @@
 int wmain(int argc, wchar_t** argv) {
   LoadLibrariesFromSystemOnly();  // it runs elevated inside setup
   std::wstring command = argc > 1 ? argv[1] : L"";
-  bool valid = ((command == L"register" || command == L"protect") && argc == 3) ||
-               ((command == L"remove" || command == L"show" || command == L"may-start") &&
+  bool valid = ((command == L"register" || command == L"protect" || command == L"start") &&
+                argc == 3) ||
+               ((command == L"remove" || command == L"show" || command == L"may-start" ||
+                 command == L"end") &&
                 argc == 2);
   if (!valid) {
     std::fwprintf(stderr,
                   L"usage: orvane_logon_task register FOLDER | remove | show | protect FOLDER"
-                  L" | may-start\n");
+                  L" | may-start | start FOLDER | end\n");
     return 2;
   }
   if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
@@ -37,11 +41,17 @@ int wmain(int argc, wchar_t** argv) {
     hr = RegisterLogonTask(argv[2]);
   } else if (command == L"remove") {
     hr = RemoveLogonTask();
-  } else if (command == L"may-start") {
+  } else if (command == L"may-start" || command == L"start") {
     bool localSystem = false;
     DWORD session = 0;
     hr = ReadSetupStartFacts(g_setupStartCalls, &localSystem, &session);
     mayStart = MayStartUtility(localSystem, session);
+    if (command == L"start") {
+      if (SUCCEEDED(hr) && mayStart) hr = StartUtility(argv[2]);
+      mayStart = true;  // not starting it there is start's success
+    }
+  } else if (command == L"end") {
+    hr = EndUtility();
   } else {
     std::wstring xml;
     hr = ReadLogonTaskXml(&xml);

@@ -218,6 +218,7 @@ TEST_F(InstallerTest, InstallsUpgradesInPlaceRefusesAnOldOneThatStaysAndUninstal
 TEST_F(InstallerTest, PackageUpgradesKeepingTheConfigAndUninstallsLeavingOnlyTheFnLockState) {
   const std::wstring folder = InstallFolder();
   ASSERT_EQ(Msiexec(L"/i \"" + BesideTests(L"test_msi_older.msi") + L"\""), 0u);
+  EXPECT_TRUE(WaitForUtility(true));
   std::ofstream((folder + L"\\config").c_str(), std::ios::binary) << "[Setting]\r\nSmartFan=1\r\n";
   ASSERT_EQ(Msiexec(L"/i \"" + BesideTests(kPackage) + L"\""), 0u);
   for (const wchar_t* file : {L"Orvane_Keyboard_Hid.exe", L"README.md", L"skins\\OSDIntelligence.png",
@@ -225,6 +226,9 @@ TEST_F(InstallerTest, PackageUpgradesKeepingTheConfigAndUninstallsLeavingOnlyThe
     EXPECT_TRUE(Exists(folder + L"\\" + file)) << file;
   }
   EXPECT_EQ(Contents(folder + L"\\config"), "[Setting]\r\nSmartFan=1\r\n");
+  EXPECT_TRUE(WaitForUtility(true));
+  Sleep(1000);  // a second instance would have made its window by now
+  EXPECT_EQ(UtilityWindows(), 1);
   const std::vector<std::wstring> products = PackageProducts();
   ASSERT_EQ(products.size(), 1u);  // the older one went
   wchar_t version[32] = {}, publisher[32] = {};
@@ -246,6 +250,7 @@ TEST_F(InstallerTest, PackageUpgradesKeepingTheConfigAndUninstallsLeavingOnlyThe
 
   StoreFnLock(1);
   ASSERT_EQ(Msiexec(L"/x " + products[0]), 0u);
+  EXPECT_EQ(UtilityWindows(), 0);
   EXPECT_FALSE(Exists(folder.substr(0, folder.rfind(L'\\'))));  // nor the publisher's
   EXPECT_TRUE(PackageProducts().empty());
   EXPECT_EQ(DumpSettings(), L"");
@@ -253,16 +258,28 @@ TEST_F(InstallerTest, PackageUpgradesKeepingTheConfigAndUninstallsLeavingOnlyThe
   EXPECT_EQ(ReadFnLock(), 1);
 }
 
-// One install per machine: setup leaves the package's alone, and the
-// package setup's. The package also stops with nothing installed where it
-// cannot protect the folder (as setup, below) and where its task tool
-// fails: its actions so far are rolled back.
-TEST_F(InstallerTest, PackageAndSetupRefuseEachOthersInstallAndThePackageRollsBack) {
+// The package starts nothing when told not to, nor as SYSTEM in session 0
+// (a package whose task tool runs so), and changes nothing while an old
+// version does not end. One install per machine: setup leaves the
+// package's alone, and the package setup's. The package also stops with
+// nothing installed where it cannot protect the folder (as setup, below)
+// and where its task tool fails: its actions so far are rolled back.
+TEST_F(InstallerTest, PackageStartsOnlyWhereSetupWouldRefusesSetupsInstallAndRollsBack) {
   const std::wstring folder = InstallFolder();
-  ASSERT_EQ(Msiexec(L"/i \"" + BesideTests(kPackage) + L"\""), 0u);
+  ASSERT_EQ(Msiexec(L"/i \"" + BesideTests(L"test_msi_as_system.msi") + L"\""), 0u);
+  EXPECT_FALSE(UtilityProcessRuns());
+  ASSERT_EQ(PackageProducts().size(), 1u);
+  ASSERT_EQ(Msiexec(L"/x " + PackageProducts()[0]), 0u);
+  ASSERT_EQ(Msiexec(L"/i \"" + BesideTests(kPackage) + L"\" NOSTART=1"), 0u);
+  EXPECT_FALSE(UtilityProcessRuns());
   EXPECT_EQ(RunToEnd(BesideTests(kSetup), L"/S /NOSTART"), 6u);
   EXPECT_EQ(UninstallValue(L"DisplayName"), L"");
   ASSERT_EQ(PackageProducts().size(), 1u);
+  {
+    CRecorderWindow oldVersion(L"Orvane_Keyboard_Hid");  // ignores the exit command
+    EXPECT_NE(Msiexec(L"/x " + PackageProducts()[0]), 0u);
+  }
+  EXPECT_TRUE(Exists(folder + L"\\Orvane_Keyboard_Hid.exe"));
   ASSERT_EQ(Msiexec(L"/x " + PackageProducts()[0]), 0u);
 
   ASSERT_EQ(RunToEnd(BesideTests(kSetup), L"/S /NOSTART"), 0u);
