@@ -56,6 +56,18 @@ bool IsNotFound(HRESULT hr) {
          hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 }
 
+// Our registered task; S_FALSE when it or its folder is not there.
+HRESULT OurTask(CComPtr<IRegisteredTask>* task) {
+  CComPtr<ITaskService> service;
+  CComPtr<ITaskFolder> folder;
+  HRESULT hr = OurFolder(&service, &folder);
+  if (SUCCEEDED(hr)) {
+    CBstr name(SysAllocString(kLogonTaskName));
+    hr = folder->GetTask(name.Get(), task->Put());
+  }
+  return IsNotFound(hr) ? S_FALSE : hr;
+}
+
 }  // namespace
 
 std::wstring LogonTaskXml(const std::wstring& installFolder) {
@@ -142,13 +154,10 @@ HRESULT RemoveLogonTask() {
 }
 
 HRESULT ReadLogonTaskXml(std::wstring* xml) {
-  CComPtr<ITaskService> service;
-  CComPtr<ITaskFolder> folder;
-  HRESULT hr = OurFolder(&service, &folder);
-  if (FAILED(hr)) return hr;
-  CBstr name(SysAllocString(kLogonTaskName));
   CComPtr<IRegisteredTask> task;
-  if (FAILED(hr = folder->GetTask(name.Get(), task.Put()))) return hr;
+  HRESULT hr = OurTask(&task);
+  if (hr == S_FALSE) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  if (FAILED(hr)) return hr;
   BSTR text = nullptr;
   if (FAILED(hr = task->get_Xml(&text))) return hr;
   CBstr owned(text);
@@ -157,15 +166,8 @@ HRESULT ReadLogonTaskXml(std::wstring* xml) {
 }
 
 HRESULT ReadLogonTaskLastResult(LONG* lastResult) {
-  CComPtr<ITaskService> service;
-  CComPtr<ITaskFolder> folder;
-  HRESULT hr = OurFolder(&service, &folder);
-  if (IsNotFound(hr)) return S_FALSE;
-  if (FAILED(hr)) return hr;
-  CBstr name(SysAllocString(kLogonTaskName));
   CComPtr<IRegisteredTask> task;
-  hr = folder->GetTask(name.Get(), task.Put());
-  if (IsNotFound(hr)) return S_FALSE;
-  if (FAILED(hr)) return hr;
+  HRESULT hr = OurTask(&task);
+  if (hr != S_OK) return hr;
   return task->get_LastTaskResult(lastResult);
 }
