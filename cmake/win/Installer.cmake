@@ -30,14 +30,16 @@ else()
   set(SETUP_ARCH x86)
   set(SETUP ${CMAKE_CURRENT_BINARY_DIR}/Orvane_Keyboard_Setup.exe)
 endif()
+# What both kinds of package carry from the distribution folder.
+set(PACKAGED ${DIST_EXE} ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${OSD_SKINS})
 # orvane_setup(TARGET OUTFILE TASK_TOOL [DEPENDS...]): an installer of the
 # distribution folder that carries TASK_TOOL as its task tool.
 function(orvane_setup target outfile task_tool)
   add_custom_command(OUTPUT ${outfile}
     COMMAND ${MAKENSIS} -V2 -DARCH=${SETUP_ARCH} -DDIST=${DIST_DIR} -DTASK_TOOL=${task_tool}
       -DICON=${ICON} -DOUTFILE=${outfile} -DSIGN=${SIGN_PE} ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi
-    DEPENDS ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi ${DIST_EXE} ${task_tool} ${ARGN}
-      ${ICON} ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${OSD_SKINS}
+    DEPENDS ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.nsi ${SIGN_PE} ${PACKAGED} ${task_tool} ${ARGN}
+      ${ICON}
     COMMENT "Building ${outfile}")
   add_custom_target(${target} ALL DEPENDS ${outfile})
   add_dependencies(${target} dist)
@@ -72,8 +74,8 @@ endif()
 function(orvane_msi target outfile task_tool)
   add_custom_command(OUTPUT ${outfile}
     COMMAND ${BUILD_MSI} ${SETUP_ARCH} ${DIST_DIR} ${task_tool} ${outfile} ${ARGN}
-    DEPENDS ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.wxs ${BUILD_MSI} ${SIGN_PE} ${DIST_EXE}
-      ${task_tool} ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${OSD_SKINS}
+    DEPENDS ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.wxs ${BUILD_MSI} ${SIGN_PE} ${PACKAGED}
+      ${task_tool}
     COMMENT "Building ${outfile}")
   add_custom_target(${target} ALL DEPENDS ${outfile})
   add_dependencies(${target} dist)
