@@ -7,7 +7,6 @@
 #include "hid/KeyboardIds.h"
 #include "log/Log.h"
 
-const wchar_t kMainWindowTitle[] = L"Orvane_Keyboard_Hid";
 const wchar_t kCompanionTitle[] = L"Orvane_Keyboard";
 
 CMyWnd::CMyWnd(SystemCalls calls)

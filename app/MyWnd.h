@@ -13,6 +13,7 @@
 #include <string>
 
 #include "actions/HotkeyActions.h"
+#include "app/MainWindowTitle.h"
 #include "fw/SystemInfo.h"
 #include "fw/UniqueHandle.h"
 #include "fw/Wnd.h"
@@ -137,8 +138,7 @@ class CMyWnd : public CWnd {
   CHotkeyActions m_actions;  // bound to the state members above
 };
 
-// The title other programs find the window by, and the companion program's.
-extern const wchar_t kMainWindowTitle[];
+// The companion program's window title.
 extern const wchar_t kCompanionTitle[];
 
 // The keyboard is opened this long after start and after a resume, when the

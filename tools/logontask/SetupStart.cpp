@@ -1,5 +1,6 @@
 #include "tools/logontask/SetupStart.h"
 
+#include "app/MainWindowTitle.h"
 #include "fw/UniqueHandle.h"
 
 bool MayStartUtility(bool localSystem, DWORD session) { return !localSystem && session != 0; }
@@ -38,7 +39,7 @@ HRESULT StartUtility(const std::wstring& folder) {
 }
 
 HRESULT EndUtility() {
-  HWND window = FindWindowW(nullptr, L"Orvane_Keyboard_Hid");
+  HWND window = FindWindowW(nullptr, kMainWindowTitle);
   if (!window) return S_OK;
   DWORD id = 0;
   GetWindowThreadProcessId(window, &id);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "actions/FnLock.h"
+#include "app/MainWindowTitle.h"
 #include "fw/FileFind.h"
 #include "fw/UniqueHandle.h"
 #include "hid/HidInterfaceRules.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-const wchar_t kUtilityWindowTitle[] = L"Orvane_Keyboard_Hid";
 const wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane_Keyboard";
 
@@ -32,7 +32,7 @@ bool ReadElevation(HANDLE process, bool* elevated) {
 void GatherUtility(const StatusCalls& calls, StatusFacts* facts) {
   bool probeElevated = false;
   facts->probeElevated = ReadElevation(GetCurrentProcess(), &probeElevated) && probeElevated;
-  HWND window = calls.findWindow(nullptr, kUtilityWindowTitle);
+  HWND window = calls.findWindow(nullptr, kMainWindowTitle);
   if (!window) return;
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
