@@ -16,7 +16,7 @@ JOBS := $(shell nproc)
 # machine runs 32-bit programs, else the 64-bit build.
 ARCH = $(shell scripts/win-archs 2>/dev/null | head -n1)
 
-.PHONY: setup build dist test bench demo reproducible clean
+.PHONY: setup build dist test test-x64-only bench demo reproducible clean
 
 # $(call tree,FOLDER,CMAKE-OPTIONS[,TARGETS]): configures a build tree and
 # builds the targets named (all of them when none is).
@@ -50,7 +50,7 @@ build: setup
 dist: setup
 	@if [ -n "$$ORVANE_SIGN_PFX" ]; then echo "dist: signing with $$ORVANE_SIGN_PFX"; \
 	  else echo "dist: unsigned (set ORVANE_SIGN_PFX and ORVANE_SIGN_PASSWORD_FILE to sign)"; fi
-	rm -f $(foreach t,$(WIN_BUILD) $(WIN64_BUILD),$(t)/Orvane_Keyboard_Setup*.exe $(t)/Orvane_Keyboard*.msi $(t)/dist/Orvane_Keyboard_Hid.exe $(t)/carried/orvane_logon_task.exe)
+	rm -f $(foreach t,$(WIN_BUILD) $(WIN64_BUILD),$(t)/Orvane_Keyboard_Setup*.exe $(t)/Orvane_Keyboard*.msi $(t)/dist/Orvane_Keyboard_Hid.exe $(t)/dist/orvane_probe.exe $(t)/dist/orvane_post.exe $(t)/carried/orvane_logon_task.exe)
 	$(call tree,$(WIN_BUILD),$(WIN_OPTIONS),installer)
 	$(call tree,$(WIN64_BUILD),$(WIN64_OPTIONS),installer)
 	rm -rf $(WIN_BUILD)/dist/x64 && cp -r $(WIN64_BUILD)/dist $(WIN_BUILD)/dist/x64
@@ -68,6 +68,13 @@ test: build dist
 	scripts/reproducible
 	tests/release/signing
 	tests/release/winget build/dist
+	tests/release/packages build/dist
+
+# The Windows tier as on a machine that runs no 32-bit code, whatever this
+# one runs: Wine's 32-bit half hidden, a prefix of its own (needs root where
+# that half is installed). Run it before a change to the packages lands.
+test-x64-only: build dist
+	scripts/without-wine32 scripts/test-windows
 
 # Two clean builds of the commit, compared file by file (also part of test).
 reproducible: setup

@@ -72,6 +72,7 @@ void CMyWnd::ArmFnLockRetry() {
   if (m_fnLockRetries == static_cast<int>(std::size(kFnLockRetryMs))) {
     LogWrite("SendFnLockState refused, left until the next opening");
     m_fnLockRetryOpening = 0;
+    m_fnLockSent = false;  // the keyboard never took it: the next arrival sends it
     return;
   }
   UINT pause = kFnLockRetryMs[m_fnLockRetries];

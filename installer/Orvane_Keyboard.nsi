@@ -1,16 +1,20 @@
 ; Installs the Orvane keyboard utility per machine, registers the task that
-; starts it at every logon, and starts it when a user runs setup in an
-; interactive session (not as SYSTEM). Built by makensis with these
+; starts it at every logon, and starts it through that task in every
+; session where a user is signed in. Built by makensis with these
 ; defined: ARCH (x86 or x64), DIST (the distribution folder), TASK_TOOL
 ; (orvane_logon_task.exe of the same build), ICON, OUTFILE and SIGN (the
 ; script that signs a PE when a certificate is given).
 ;
-; Exit codes: 0 done, 1 cancelled, 2 the running utility did not end (or its
-; executable is in use) and nothing was changed, 3 another setup of it runs,
+; Exit codes: 0 done, 1 cancelled, 2 the running utility could not be ended
+; in every session (or its executable is in use) and nothing was changed, 3 another setup of it runs,
 ; 4 the logon task could not be registered or removed, 5 the install folder
 ; could not be given permissions only administrators can change, and
 ; nothing was installed, 6 the Windows Installer package of either bitness
-; is installed, and nothing was changed.
+; is installed, and nothing was changed, 7 the other bitness's setup
+; install could not be removed (its uninstaller failed or is missing), and
+; nothing was changed here, 8 (uninstall) files could not be removed now or
+; at the next restart; 3010 (uninstall) done, but files in use are removed
+; at the next restart, and the Apps & features entry with them.
 Unicode true
 !if ${ARCH} == x64
   Target amd64-unicode
@@ -19,6 +23,7 @@ Unicode true
 !include FileFunc.nsh
 !include LogicLib.nsh
 !include WinMessages.nsh
+!include x64.nsh
 
 !getdllversion "${DIST}/Orvane_Keyboard_Hid.exe" VERSION_
 !define VERSION "${VERSION_1}.${VERSION_2}.${VERSION_3}.${VERSION_4}"
@@ -79,20 +84,15 @@ UninstPage instfiles
   !endif
 !macroend
 
-; Asks a running utility to end as its companion programs do (command 6002
-; to its window) and waits for its process. Fails, changing nothing, when it
-; does not end in 10 s.
+; Ends the utility's copies in every session before anything changes
+; (orvane_logon_task end: as SYSTEM it asks each session's copy to end, as
+; an administrator it asks this session's and terminates the others'; any
+; copy left after 10 s is terminated). Fails, changing nothing, when a copy
+; cannot be ended.
 !macro EndUtility
-  FindWindow $0 "" "Orvane_Keyboard_Hid"
-  ${If} $0 <> 0
-    System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
-    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'  ; SYNCHRONIZE
-    SendMessage $0 ${WM_COMMAND} 6002 0 /TIMEOUT=2000
-    System::Call 'kernel32::WaitForSingleObject(p r2, i 10000) i .r3'
-    System::Call 'kernel32::CloseHandle(p r2)'
-    ${If} $3 <> 0  ; not WAIT_OBJECT_0
-      !insertmacro Fail 2 "${PRODUCT} is running and did not end within 10 s. Nothing was changed: end it and run setup again."
-    ${EndIf}
+  !insertmacro RunTaskTool 'end "$INSTDIR"'
+  ${If} $0 != 0
+    !insertmacro Fail 2 "${PRODUCT} is running and could not be ended in every session. Nothing was changed: end it and run setup again."
   ${EndIf}
 !macroend
 
@@ -108,6 +108,34 @@ UninstPage instfiles
   !else
     SetRegView 32
   !endif
+!macroend
+
+; One setup install per machine, of either bitness: the other bitness's,
+; in the other registry view, is removed by its own uninstaller first, as
+; a package replaces the other bitness's package. 32-bit Windows has one
+; view, and so no other install.
+!macro RemoveOtherBitness
+  ${If} ${RunningX64}
+    !if ${ARCH} == x64
+      SetRegView 32
+    !else
+      SetRegView 64
+    !endif
+    ReadRegStr $1 HKLM "${UNINSTALL_KEY}" InstallLocation
+    !insertmacro SetupView
+    ${If} $1 != ""
+      ${IfNot} ${FileExists} "$1\uninstall.exe"
+        !insertmacro Fail 7 "${PRODUCT} of the other bitness is installed in $1 without its uninstaller. Nothing was changed: remove it in Apps & features first."
+      ${EndIf}
+      ExecWait '"$1\uninstall.exe" /S _?=$1' $0
+      ${If} $0 != 0
+        !insertmacro Fail 7 "${PRODUCT} of the other bitness in $1 could not be removed (its uninstaller ended with code $0). Nothing was changed here."
+      ${EndIf}
+      Delete "$1\uninstall.exe"
+      RMDir "$1"
+      RMDir "$1\.."  ; the publisher's folder, when nothing else is in it
+    ${EndIf}
+  ${EndIf}
 !macroend
 
 ; Leaves the tool's exit code in $0: only "0" is success. nsExec leaves
@@ -141,6 +169,7 @@ FunctionEnd
 
 Section
   !insertmacro EndUtility
+  !insertmacro RemoveOtherBitness
   ; An executable still in use (by another session's instance) cannot be
   ; replaced: stop before anything of the old install is touched.
   ${If} ${FileExists} "$INSTDIR\${EXE}"
@@ -163,6 +192,8 @@ Section
   ${EndIf}
   SetOutPath "$INSTDIR"
   File "${DIST}/${EXE}"
+  File "${DIST}/orvane_probe.exe"
+  File "${DIST}/orvane_post.exe"
   File "${DIST}/README.md"
   SetOverwrite off  ; the user's own settings stay as they are
   File "${DIST}/config"
@@ -197,17 +228,16 @@ Section
     !insertmacro Fail 4 "${PRODUCT} is installed, but the task that starts it at logon could not be registered."
   ${EndIf}
 
+  ; Started as each signed-in user's logon starts it, through the task, in
+  ; every session without a copy: never as whoever runs setup, who may be
+  ; an administrator elevating for someone else, or SYSTEM.
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/NOSTART" $1
   ${If} ${Errors}
-    ; Deployment tools run setup as SYSTEM in session 0, where an instance
-    ; would serve no one: there the logon task starts it.
-    !insertmacro RunTaskTool may-start
-    ${If} $0 == 0
-      Exec '"$INSTDIR\${EXE}"'
-    ${Else}
-      DetailPrint "${PRODUCT} starts at the next logon."
+    !insertmacro RunTaskTool 'start "$INSTDIR"'
+    ${If} $0 != 0
+      DetailPrint "${PRODUCT} could not be started in every session (see above): it starts at each user's next logon."
     ${EndIf}
   ${EndIf}
 SectionEnd
@@ -218,17 +248,38 @@ Section Uninstall
   ${If} $0 != 0
     !insertmacro Fail 4 "The task that starts ${PRODUCT} at logon could not be removed. Nothing else was removed."
   ${EndIf}
-  Delete "$INSTDIR\${EXE}"
-  Delete "$INSTDIR\README.md"
-  Delete "$INSTDIR\config"
-  Delete "$INSTDIR\skins\OSDIntelligence.png"
-  Delete "$INSTDIR\skins\OSDPerformance.png"
-  RMDir "$INSTDIR\skins"
+  ; A file still in use is deleted at the next restart; one that cannot
+  ; even be given to the restart fails the uninstall, saying so.
+  ClearErrors
+  Delete /REBOOTOK "$INSTDIR\${EXE}"
+  Delete /REBOOTOK "$INSTDIR\orvane_probe.exe"
+  Delete /REBOOTOK "$INSTDIR\orvane_post.exe"
+  Delete /REBOOTOK "$INSTDIR\README.md"
+  Delete /REBOOTOK "$INSTDIR\config"
+  Delete /REBOOTOK "$INSTDIR\skins\OSDIntelligence.png"
+  Delete /REBOOTOK "$INSTDIR\skins\OSDPerformance.png"
+  RMDir /REBOOTOK "$INSTDIR\skins"
+  ${If} ${Errors}
+    !insertmacro Fail 8 "Files of ${PRODUCT} in $INSTDIR could not be removed, now or at the next restart. The task is removed; the rest stays: remove the folder by hand."
+  ${EndIf}
+  ; Run from the folder (_?=), the uninstaller cannot delete itself, and so
+  ; not the folder: Apps & features runs a copy of it from elsewhere.
   Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
-  RMDir "$INSTDIR\.."  ; the publisher's folder, when nothing else is in it
   !insertmacro DumpsView
   DeleteRegKey HKLM "${DUMPS_KEY}"
   !insertmacro SetupView
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${If} ${RebootFlag}
+    ; The entry stays until the restart has removed the rest; an
+    ; administrator's first logon after it removes the entry.
+    RMDir /REBOOTOK "$INSTDIR"
+    RMDir /REBOOTOK "$INSTDIR\.."
+    WriteRegStr HKLM "Software\Microsoft\Windows\CurrentVersion\RunOnce" "Orvane_Keyboard uninstall" \
+      '"$SYSDIR\reg.exe" delete "HKLM\${UNINSTALL_KEY}" /f'
+    DetailPrint "Some files are in use: they are removed at the next restart."
+    SetErrorLevel 3010
+  ${Else}
+    RMDir "$INSTDIR"
+    RMDir "$INSTDIR\.."  ; the publisher's folder, when nothing else is in it
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${EndIf}
 SectionEnd

@@ -48,12 +48,28 @@ add_library(orvane_app STATIC
 target_link_libraries(orvane_app PUBLIC orvane_fw orvane_hid orvane_log orvane_actions
   orvane_settings orvane_osd shell32 ole32)
 
+# orvane_version_record(TARGET [VERSION]): the Version.h its resources
+# include, of the project's version unless another is given.
+function(orvane_version_record target)
+  set(version ${PROJECT_VERSION})
+  if(ARGN)
+    set(version ${ARGN})
+  endif()
+  set(VERSION_TEXT ${version})
+  string(REPLACE "." "," VERSION_FIELDS ${version})
+  configure_file(${CMAKE_SOURCE_DIR}/res/Version.h.in ${CMAKE_CURRENT_BINARY_DIR}/version/${version}/Version.h)
+  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/version/${version})
+endfunction()
+
+# orvane_utility(NAME PLATFORM [MAIN FILE] [VERSION X.Y.Z.W]): the utility
+# with another entry file, or another version in its record.
 function(orvane_utility name platform)
-  cmake_parse_arguments(U "" "MAIN" "" ${ARGN})
+  cmake_parse_arguments(U "" "MAIN;VERSION" "" ${ARGN})
   if(NOT U_MAIN)
     set(U_MAIN app/Main.cpp)
   endif()
   add_executable(${name} WIN32 ${U_MAIN} fw/WinMain.cpp res/Orvane_Keyboard_Hid.rc ${ICON})
+  orvane_version_record(${name} ${U_VERSION})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/res ${CMAKE_CURRENT_BINARY_DIR}/res)
   target_link_libraries(${name} orvane_app ${platform})
   # Symbols stripped: what ships is the program alone.

@@ -57,7 +57,7 @@ orvane_win_test(hid_real_platform_tests SOURCES tests/win/hid/HidRealPlatformTes
   LIBS orvane_hid orvane_hid_platform orvane_virtual_keyboard LOCK c_log vkbd)
 orvane_win_test(probe_tests SOURCES tests/win/hid/ProbeTest.cpp tools/probe/StatusGather.cpp
   LIBS orvane_virtual_keyboard orvane_hid orvane_hid_platform orvane_tools orvane_task orvane_actions
-  LOCK vkbd)
+  msi LOCK vkbd)
 add_dependencies(probe_tests orvane_probe orvane_vkbd orvane_post)
 
 # settings
@@ -152,5 +152,7 @@ add_dependencies(end_to_end_tests Orvane_Keyboard_Hid Orvane_Keyboard_Hid_diag o
 
 # installer
 orvane_win_test(installer_tests SOURCES tests/win/installer/InstallerTest.cpp
-  LIBS orvane_task orvane_actions msi LOCK main_instance fnlock_registry vkbd)
-add_dependencies(installer_tests installer)
+  LIBS orvane_task orvane_actions msi version LOCK main_instance fnlock_registry vkbd)
+add_executable(other_setup_uninstaller tests/win/programs/OtherSetupUninstaller.cpp)
+target_link_options(other_setup_uninstaller PRIVATE -municode)
+add_dependencies(installer_tests installer other_setup_uninstaller orvane_probe)

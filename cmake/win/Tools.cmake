@@ -2,11 +2,13 @@
 
 include(cmake/win/VirtualKeyboard.cmake)
 
-add_executable(orvane_probe tools/probe/main.cpp tools/probe/StatusGather.cpp)
+add_executable(orvane_probe tools/probe/main.cpp tools/probe/StatusGather.cpp res/ShippedTool.rc)
+orvane_version_record(orvane_probe)
 target_link_libraries(orvane_probe orvane_hid orvane_hid_platform orvane_tools orvane_task
-  orvane_actions)
+  orvane_actions msi)
 
-add_executable(orvane_post tools/post/main.cpp)
+add_executable(orvane_post tools/post/main.cpp res/ShippedTool.rc)
+orvane_version_record(orvane_post)
 target_link_options(orvane_post PRIVATE -municode)
 
 # Fake Core Audio and WMI worlds: the tests' stand-ins for a capture device
@@ -18,13 +20,15 @@ add_library(orvane_sim STATIC
 target_include_directories(orvane_sim PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(orvane_sim PUBLIC ole32 oleaut32 uuid wbemuuid)
 
-# The logon task that the installer registers and removes.
+# The logon task that the installers register and remove, the install
+# folder they protect, and the utility's copies they end and start.
 add_library(orvane_task STATIC
   tools/logontask/LogonTask.cpp
   tools/logontask/InstallFolder.cpp
-  tools/logontask/SetupStart.cpp)
+  tools/logontask/Sessions.cpp
+  tools/logontask/Accounts.cpp)
 target_include_directories(orvane_task PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(orvane_task PUBLIC ole32 oleaut32 taskschd)
-add_executable(orvane_logon_task tools/logontask/main.cpp tools/logontask/SetupStartCalls.cpp)
+target_link_libraries(orvane_task PUBLIC ole32 oleaut32 taskschd wtsapi32 netapi32)
+add_executable(orvane_logon_task tools/logontask/main.cpp tools/logontask/SessionCalls.cpp)
 target_link_libraries(orvane_logon_task orvane_task)
 target_link_options(orvane_logon_task PRIVATE -municode)

@@ -9,13 +9,25 @@
 #include <aclapi.h>
 
 #include <string>
+#include <vector>
 
 #include "fw/UniqueHandle.h"
+#include "tools/logontask/Accounts.h"
 
-// The platform call that changes permissions. Real by default; tests record
-// what is asked, since Wine keeps no file's security descriptor.
+// The platform calls that tests stand in for or record. Real by default:
+// Wine keeps no file's security descriptor, makes no junction or symbolic
+// link, and answers for every folder above with its own owner.
 struct InstallFolderCalls {
-  decltype(&SetNamedSecurityInfoW) setNamedSecurityInfo = SetNamedSecurityInfoW;
+  decltype(&SetSecurityInfo) setSecurityInfo = SetSecurityInfo;
+  // An item's attributes and reparse tag.
+  decltype(&GetFileInformationByHandleEx) getFileInformationByHandleEx =
+      GetFileInformationByHandleEx;
+  // Where the opened folder really is, past any link above it.
+  decltype(&GetFinalPathNameByHandleW) getFinalPathNameByHandle = GetFinalPathNameByHandleW;
+  decltype(&GetNamedSecurityInfoW) getNamedSecurityInfo = GetNamedSecurityInfoW;  // the parents'
+  // Whether a user account holding rights over a folder above is an
+  // administrator's (Wine says every account is).
+  decltype(&IsAdministratorAccount) isAdministratorAccount = IsAdministratorAccount;
 };
 
 // The folder's security descriptor (LocalFree'd): owned by Administrators,
@@ -25,7 +37,16 @@ HRESULT BuildInstallFolderDescriptor(CLocalMemory* descriptor);
 // Gives an existing folder that descriptor's owner and DACL, replacing what
 // it had, then everything inside it that owner and only the entries it
 // inherits (their own are removed), so whoever made the folder or put files
-// there keeps no say over them. Fails, part way, at the first item that
+// there keeps no say over them. Each item is changed through a handle to
+// itself, never through a link. Before changing anything it refuses, with
+// HRESULT_FROM_WIN32(ERROR_REPARSE_POINT_ENCOUNTERED), a folder that is a
+// link (a junction or a symbolic link) or lies behind one, and, with
+// E_ACCESSDENIED, one with a folder above it, up to the drive's root, that
+// anyone but administrators (the group, SYSTEM, TrustedInstaller, or an
+// administrator's own account) owns or may rename, delete or empty, or
+// change the permissions of: they could move the folder away and put their own in
+// its place. What it judged goes to report, a line for each folder above
+// and for each refusal. Fails, part way, at the first item inside that
 // cannot be changed, and on a link inside (it would lead elsewhere).
-HRESULT ProtectInstallFolder(const std::wstring& folder,
-                             const InstallFolderCalls& calls = InstallFolderCalls());
+HRESULT ProtectInstallFolder(const std::wstring& folder, const InstallFolderCalls& calls,
+                             std::vector<std::wstring>* report);

@@ -171,3 +171,14 @@ HRESULT ReadLogonTaskLastResult(LONG* lastResult) {
   if (hr != S_OK) return hr;
   return task->get_LastTaskResult(lastResult);
 }
+
+HRESULT RunLogonTask(LONG flags, LONG session) {
+  CComPtr<IRegisteredTask> task;
+  HRESULT hr = OurTask(&task);
+  if (hr == S_FALSE) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  if (FAILED(hr)) return hr;
+  VARIANT none;
+  VariantInit(&none);
+  CComPtr<IRunningTask> running;
+  return task->RunEx(none, flags, session, nullptr, running.Put());
+}

@@ -23,3 +23,6 @@ HRESULT ReadLogonTaskXml(std::wstring* xml);
 // The task's last result (an HRESULT or SCHED_S_ code); S_FALSE, with
 // *lastResult untouched, when the task or its folder is not there.
 HRESULT ReadLogonTaskLastResult(LONG* lastResult);
+// Runs the task now (IRegisteredTask::RunEx with these flags and session):
+// with TASK_RUN_USE_SESSION_ID, in that session, as its user.
+HRESULT RunLogonTask(LONG flags, LONG session);

@@ -1,5 +1,7 @@
 #include "tools/probe/StatusGather.h"
 
+#include <sddl.h>
+
 #include <string>
 
 #include "actions/FnLock.h"
@@ -16,6 +18,21 @@ namespace {
 
 const wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane_Keyboard";
+
+// The Windows Installer packages as installer/Orvane_Keyboard.wxs makes
+// them: each bitness's upgrade code, and the code of the component whose key
+// file is the utility.
+struct Package {
+  StatusFacts::Installer installer;
+  const wchar_t* upgradeCode;
+  const wchar_t* utilityComponent;
+};
+const Package kPackages[] = {
+    {StatusFacts::Installer::kPackage64, L"{2F3D88AD-4EB2-4E24-A4D2-3476C456E21F}",
+     L"{352B7E65-29B1-45B3-B46E-41A5BFAB7401}"},
+    {StatusFacts::Installer::kPackage32, L"{3F2CE9FB-E55D-40DA-B226-3DE553EE8FB7}",
+     L"{4A37E5CA-1C41-4924-85F4-FEF9DDAE2A01}"},
+};
 
 // Whether a process's token is elevated; false when it cannot be read.
 bool ReadElevation(HANDLE process, bool* elevated) {
@@ -90,7 +107,7 @@ void GatherCollections(StatusFacts* facts) {
 
 // InstallLocation of the uninstall entry, in the registry view of either
 // setup (the 64-bit one's first); empty when there is none.
-std::wstring InstallFolder(const StatusCalls& calls) {
+std::wstring SetupFolder(const StatusCalls& calls) {
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
     HKEY opened = nullptr;
     if (calls.regOpenKeyEx(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE | view,
@@ -115,13 +132,130 @@ std::wstring InstallFolder(const StatusCalls& calls) {
   return L"";
 }
 
+// The folder of an installed package's utility (the 64-bit package's
+// first), with which package it is; empty when neither is installed.
+std::wstring PackageFolder(const StatusCalls& calls, StatusFacts* facts) {
+  for (const Package& package : kPackages) {
+    wchar_t product[39] = {};
+    if (calls.msiEnumRelatedProducts(package.upgradeCode, 0, 0, product) != ERROR_SUCCESS) continue;
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    INSTALLSTATE state = calls.msiGetComponentPath(product, package.utilityComponent, path, &size);
+    // Absent: installed there, but the utility's file has gone.
+    if (state != INSTALLSTATE_LOCAL && state != INSTALLSTATE_ABSENT) continue;
+    std::wstring file = path;
+    std::wstring folder = file.substr(0, file.rfind(L'\\'));
+    if (folder.empty()) continue;
+    facts->installer = package.installer;
+    facts->productCode = ToAnsi(product);
+    return folder;
+  }
+  return L"";
+}
+
+// A SID's string and its account's name ("domain\name", or the name alone
+// for those without a domain, as Everyone); false when it has no string.
+bool ReadTrustee(PSID sid, StatusFacts::Trustee* trustee) {
+  wchar_t* text = nullptr;
+  if (!ConvertSidToStringSidW(sid, &text)) return false;
+  CLocalMemory owned(text);
+  trustee->sid = ToAnsi(text);
+  wchar_t name[256] = {}, domain[256] = {};
+  DWORD nameSize = 256, domainSize = 256;
+  SID_NAME_USE use;
+  if (LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) {
+    trustee->name = ToAnsi(domain[0] ? std::wstring(domain) + L"\\" + name : name);
+  }
+  return true;
+}
+
+// The owner and every entry that allows something; a Win32 error when one
+// cannot be read.
+DWORD ReadPermissions(PSID owner, PACL dacl, StatusFacts* facts) {
+  if (!ReadTrustee(owner, &facts->folderOwner)) return GetLastError();
+  if (!dacl) {
+    facts->permissions = StatusFacts::Permissions::kNoAccessList;
+    return ERROR_SUCCESS;
+  }
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACE_HEADER* header = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) return GetLastError();
+    // A callback entry allows as a plain one does, on a condition.
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
+        header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
+      continue;
+    }
+    auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+    StatusFacts::Allowed allowed;
+    allowed.rights = ace->Mask;
+    if (!ReadTrustee(&ace->SidStart, &allowed.trustee)) return GetLastError();
+    facts->folderAllowed.push_back(allowed);
+  }
+  return ERROR_SUCCESS;
+}
+
+void GatherPermissions(const StatusCalls& calls, const std::wstring& folder, StatusFacts* facts) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  DWORD error = calls.getNamedSecurityInfo(folder.c_str(), SE_FILE_OBJECT,
+                                           OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                           &owner, nullptr, &dacl, nullptr, &descriptor);
+  CLocalMemory owned(descriptor);
+  if (error == ERROR_SUCCESS) error = ReadPermissions(owner, dacl, facts);
+  if (error == ERROR_SUCCESS) return;
+  facts->permissions = StatusFacts::Permissions::kUnreadable;
+  facts->permissionsError = error;
+  facts->permissionsErrorText = SystemMessage(error);
+}
+
+// Setup's install first, else a package's.
 void GatherInstall(const StatusCalls& calls, StatusFacts* facts) {
-  std::wstring folder = InstallFolder(calls);
+  std::wstring folder = SetupFolder(calls);
+  if (folder.empty()) folder = PackageFolder(calls, facts);
   if (folder.empty()) return;
   facts->installFolder = ToAnsi(folder);
   std::wstring config = folder + (folder.back() == L'\\' ? L"" : L"\\") + kConfigFileName;
   facts->configPresent = CFileFind().FindFile(config.c_str()) != FALSE;
   if (facts->configPresent) facts->smartFan = ReadSmartFan(config);
+  GatherPermissions(calls, folder, facts);
+}
+
+// This probe's account, from its own token. A filtered administrator's
+// token holds Administrators for denying only: its elevated twin tells.
+StatusFacts::Account ReadAccount(const StatusCalls& calls) {
+  HANDLE opened = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) {
+    return StatusFacts::Account::kUnreadable;
+  }
+  CKernelHandle token(opened);
+  struct {
+    TOKEN_USER user;
+    BYTE sid[SECURITY_MAX_SID_SIZE];  // the largest there is
+  } info;
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  DWORD size = 0;
+  if (!calls.getTokenInformation(token.Get(), TokenUser, &info, sizeof info, &size) ||
+      !calls.getTokenInformation(token.Get(), TokenElevationType, &type, sizeof type, &size)) {
+    return StatusFacts::Account::kUnreadable;
+  }
+  if (IsWellKnownSid(info.user.User.Sid, WinLocalSystemSid)) return StatusFacts::Account::kSystem;
+  CKernelHandle twin;  // none: this token itself
+  if (type == TokenElevationTypeLimited) {
+    TOKEN_LINKED_TOKEN linked{};
+    if (!calls.getTokenInformation(token.Get(), TokenLinkedToken, &linked, sizeof linked, &size)) {
+      return StatusFacts::Account::kUnreadable;
+    }
+    twin.Reset(linked.LinkedToken);
+  }
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD sidSize = sizeof administrators;
+  BOOL member = FALSE;
+  if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize) ||
+      !CheckTokenMembership(twin.Get(), administrators, &member)) {
+    return StatusFacts::Account::kUnreadable;
+  }
+  return member ? StatusFacts::Account::kAdministrator : StatusFacts::Account::kStandardUser;
 }
 
 }  // namespace
@@ -133,5 +267,6 @@ StatusFacts GatherStatusFacts(const StatusCalls& calls) {
   GatherCollections(&facts);
   facts.fnLockStored = PeekFnLock(&facts.fnLockState);
   GatherInstall(calls, &facts);
+  facts.account = ReadAccount(calls);
   return facts;
 }

@@ -6,8 +6,9 @@
 //               or N reports
 //   status      one line per fact about the utility here: whether and how it
 //               runs, its logon task, the keyboard's collections, the stored
-//               Fn lock, the config and the install folder; what to do where
-//               something is wrong
+//               Fn lock, the config, the install folder and its permissions,
+//               and this account; what to do where something is wrong. Its
+//               exit code sums them up for scripts (Status.h)
 #include <windows.h>
 
 #include <cstdio>
@@ -102,13 +103,13 @@ int Status() {
   // The logon task is asked through the Task Scheduler's COM interfaces.
   if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
     std::cerr << "orvane_probe status: COM could not be initialised\n";
-    return 1;
+    return kStatusCannotCheck;
   }
   StatusFacts facts = GatherStatusFacts();
   CoUninitialize();
   for (const std::string& line : StatusLines(facts)) std::cout << line << "\n";
   std::cout.flush();
-  return 0;
+  return StatusExitCode(facts);
 }
 
 }  // namespace
@@ -122,5 +123,5 @@ int main(int argc, char** argv) {
   }
   if (argc == 2 && std::strcmp(argv[1], "status") == 0) return Status();
   std::cerr << "usage: orvane_probe list | watch [N] | status\n";
-  return 2;
+  return kProbeUsage;
 }

@@ -207,6 +207,11 @@ TEST_F(MainWindowTest, AKeyboardThatRefusesEveryFnLockReportIsLeftAfterTheThirdR
   EXPECT_EQ(keyboard.RefusedFeatureReports(), 4);
   EXPECT_EQ(log.Messages().back(), "SendFnLockState refused, left until the next opening");
   EXPECT_EQ(Peer(wnd).m_usbOpen.load(), 1);
+  // The next arrival of the same keyboard sends it again.
+  keyboard.RefuseFeatureReports(0);
+  auto keys = Notification(L"\\\\?\\HID#VID_17EF&PID_6100&MI_01#1#{4d1e55b2}");
+  Send(wnd.m_hWnd, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, keys.data());
+  EXPECT_EQ(keyboard.FeatureReports(), (Reports{{0x05, 0x01, 0, 0, 0, 0, 0, 0}}));
 }
 
 // Any program may post the refusal message or a timer of the retry's id:

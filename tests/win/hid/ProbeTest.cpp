@@ -1,8 +1,12 @@
 // The probe tool against the virtual keyboard in the system's HID stack,
 // run as a person would.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <sddl.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -105,33 +109,83 @@ TEST(Probe, WatchWithoutTheKeyboardSaysSoAndFails) {
             lines.end());
 }
 
-// A line for each fact, in order, and the two collections of the keyboard
-// plugged. The other facts' states (task results, rights, an install) are
-// not Wine's to give; their wording is tested natively.
+// A line for each fact, in order, the two collections of the keyboard
+// plugged, this account (Wine's, an administrator) and, with nothing
+// installed in the tests' prefix, the exit code that says so. The other
+// facts' states (task results, rights, an install) are not Wine's to give;
+// their wording is tested natively.
 TEST(Probe, StatusPrintsEveryFactAndTheKeyboardsTwoCollections) {
   CVirtualKeyboard keyboard;
   ASSERT_TRUE(keyboard.Plug()) << keyboard.Error();
   CChildProcess probe(L"orvane_probe.exe", L"status");
   std::vector<std::string> lines = AllLines(probe);
-  EXPECT_EQ(probe.WaitForExit(kPatienceMs), 0u);
+  EXPECT_EQ(probe.WaitForExit(kPatienceMs), static_cast<DWORD>(kStatusNotInstalled));
   const std::vector<std::string> labels = {"utility: ", "logon task: ", "vendor-defined collection: ",
                                            "key collection: ", "Fn lock: ", "config: ",
-                                           "install folder: "};
+                                           "install folder: ", "folder permissions: ", "account: "};
   ASSERT_EQ(lines.size(), labels.size());
   for (size_t i = 0; i < labels.size(); ++i) EXPECT_EQ(lines[i].rfind(labels[i], 0), 0u) << lines[i];
   for (const VirtualCollection& c : keyboard.Collections()) {
     size_t at = c.kind == kVhidVendor ? 2 : 3;
     EXPECT_EQ(lines[at], labels[at] + "present, " + Narrow(c.path));
   }
+  EXPECT_EQ(lines[8], "account: an administrator - the utility runs for it");
 }
 
 HWND WINAPI SomeWindow(LPCWSTR, LPCWSTR) { return GetDesktopWindow(); }
 HANDLE WINAPI OpenRefused(DWORD, BOOL, DWORD) { return nullptr; }
 LSTATUS WINAPI NoSuchKey(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) { return ERROR_FILE_NOT_FOUND; }
 
+// One package installed, by its upgrade code, with its utility's component
+// in C:\Orvane.
+const wchar_t kProduct[] = L"{0C9D3A4E-5B6F-4A1B-8C2D-3E4F5A6B7C8D}";
+const wchar_t* g_upgradeCode = nullptr;
+const wchar_t* g_utilityComponent = nullptr;
+
+UINT WINAPI RelatedProduct(LPCWSTR upgradeCode, DWORD, DWORD index, LPWSTR product) {
+  if (index != 0 || std::wstring(upgradeCode) != g_upgradeCode) return ERROR_NO_MORE_ITEMS;
+  wcscpy(product, kProduct);
+  return ERROR_SUCCESS;
+}
+
+INSTALLSTATE WINAPI UtilityPath(LPCWSTR product, LPCWSTR component, LPWSTR path, LPDWORD size) {
+  if (std::wstring(product) != kProduct || std::wstring(component) != g_utilityComponent) {
+    return INSTALLSTATE_UNKNOWN;
+  }
+  *size = static_cast<DWORD>(swprintf(path, *size, L"C:\\Orvane\\Orvane_Keyboard_Hid.exe"));
+  return INSTALLSTATE_LOCAL;
+}
+
+// That folder, owned by Administrators, and Users may change what lies in it.
+DWORD WINAPI UsersMayChange(LPCWSTR name, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owner, PSID*,
+                            PACL* dacl, PACL*, PSECURITY_DESCRIPTOR* descriptor) {
+  if (std::wstring(name) != L"C:\\Orvane") return ERROR_FILE_NOT_FOUND;
+  BOOL present = FALSE, defaulted = FALSE;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;BU)", SDDL_REVISION_1,
+          descriptor, nullptr) ||
+      !GetSecurityDescriptorOwner(*descriptor, owner, &defaulted) ||
+      !GetSecurityDescriptorDacl(*descriptor, &present, dacl, &defaulted)) {
+    return GetLastError();
+  }
+  return ERROR_SUCCESS;
+}
+
+// This probe's token as SYSTEM's: LocalSystem its user.
+BOOL WINAPI SystemsToken(HANDLE token, TOKEN_INFORMATION_CLASS type, LPVOID info, DWORD size,
+                         PDWORD needed) {
+  if (type != TokenUser) return GetTokenInformation(token, type, info, size, needed);
+  auto* user = static_cast<TOKEN_USER*>(info);
+  user->User.Sid = user + 1;
+  user->User.Attributes = 0;
+  DWORD sidSize = size - sizeof(TOKEN_USER);
+  return CreateWellKnownSid(WinLocalSystemSid, nullptr, user->User.Sid, &sidSize);
+}
+
 // The states Wine does not give, through the calls behind the facts: a
 // utility whose rights cannot be read, a task refused for want of
-// elevation, no install.
+// elevation, an install by either package into a folder others can change,
+// and this probe run as SYSTEM.
 TEST(Probe, StatusTellsWhatTheSystemAnswersInWords) {
   StatusCalls calls;
   calls.findWindow = SomeWindow;
@@ -141,14 +195,39 @@ TEST(Probe, StatusTellsWhatTheSystemAnswersInWords) {
     return S_OK;
   };
   calls.regOpenKeyEx = NoSuchKey;
-  std::vector<std::string> lines = StatusLines(GatherStatusFacts(calls));
-  ASSERT_EQ(lines.size(), 7u);
+  calls.msiEnumRelatedProducts = RelatedProduct;
+  calls.msiGetComponentPath = UtilityPath;
+  calls.getNamedSecurityInfo = UsersMayChange;
+  calls.getTokenInformation = SystemsToken;
+  const struct {
+    const wchar_t* upgradeCode;
+    const wchar_t* utilityComponent;
+    const char* bits;
+  } packages[] = {
+      {L"{3F2CE9FB-E55D-40DA-B226-3DE553EE8FB7}", L"{4A37E5CA-1C41-4924-85F4-FEF9DDAE2A01}", "32"},
+      {L"{2F3D88AD-4EB2-4E24-A4D2-3476C456E21F}", L"{352B7E65-29B1-45B3-B46E-41A5BFAB7401}", "64"},
+  };
+  std::vector<std::string> lines;
+  for (const auto& package : packages) {
+    g_upgradeCode = package.upgradeCode;
+    g_utilityComponent = package.utilityComponent;
+    lines = StatusLines(GatherStatusFacts(calls));
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[6], std::string("install folder: C:\\Orvane (") + package.bits +
+                            "-bit Windows Installer package {0C9D3A4E-5B6F-4A1B-8C2D-3E4F5A6B7C8D})");
+  }
   EXPECT_TRUE(lines[0].find("rights unknown") != std::string::npos ||
               lines[0].find("its rights cannot be read") != std::string::npos)
       << lines[0];
-  EXPECT_EQ(lines[1].rfind("logon task: registered, last result: needs elevation (0x800702E4)", 0), 0u)
+  EXPECT_EQ(lines[1].rfind("logon task: registered, last result (of the last logon of any user): "
+                           "needs elevation (0x800702E4)",
+                           0),
+            0u)
       << lines[1];
-  EXPECT_EQ(lines[6], "install folder: not installed - run setup");
+  EXPECT_EQ(lines[7],
+            "folder permissions: others can change it: BUILTIN\\Users (S-1-5-32-545) - run setup "
+            "again as an administrator: it protects the folder");
+  EXPECT_EQ(lines[8].rfind("account: SYSTEM - ", 0), 0u) << lines[8];
 }
 
 // The vkbd program answers a bad command or report with an error line and
