@@ -50,7 +50,7 @@ build: setup
 dist: setup
 	@if [ -n "$$ORVANE_SIGN_PFX" ]; then echo "dist: signing with $$ORVANE_SIGN_PFX"; \
 	  else echo "dist: unsigned (set ORVANE_SIGN_PFX and ORVANE_SIGN_PASSWORD_FILE to sign)"; fi
-	rm -f $(foreach t,$(WIN_BUILD) $(WIN64_BUILD),$(t)/Orvane_Keyboard_Setup*.exe $(t)/Orvane_Keyboard*.msi $(t)/dist/Orvane_Keyboard_Hid.exe $(t)/dist/orvane_probe.exe $(t)/dist/orvane_post.exe $(t)/carried/orvane_logon_task.exe)
+	rm -f $(foreach t,$(WIN_BUILD) $(WIN64_BUILD),$(t)/Orvane_Keyboard_Setup*.exe $(t)/Orvane_Keyboard*.msi $(t)/dist/Orvane_Keyboard_Hid.exe $(t)/dist/orvane_probe.exe $(t)/dist/orvane_post.exe $(t)/carried/orvane_logon_task.exe $(t)/carried/orvane_package_actions.dll)
 	$(call tree,$(WIN_BUILD),$(WIN_OPTIONS),installer)
 	$(call tree,$(WIN64_BUILD),$(WIN64_OPTIONS),installer)
 	rm -rf $(WIN_BUILD)/dist/x64 && cp -r $(WIN64_BUILD)/dist $(WIN_BUILD)/dist/x64

@@ -8,21 +8,27 @@ set(SIGN_PE ${CMAKE_SOURCE_DIR}/scripts/sign-pe)
 set(DIST_EXE ${DIST_DIR}/Orvane_Keyboard_Hid.exe)
 set(DIST_TOOLS ${DIST_DIR}/orvane_probe.exe ${DIST_DIR}/orvane_post.exe)
 set(CARRIED_TASK_TOOL ${CMAKE_CURRENT_BINARY_DIR}/carried/orvane_logon_task.exe)
+set(CARRIED_TASK_ACTIONS ${CMAKE_CURRENT_BINARY_DIR}/carried/orvane_package_actions.dll)
 foreach(shipped Orvane_Keyboard_Hid orvane_probe orvane_post)
   add_custom_command(OUTPUT ${DIST_DIR}/${shipped}.exe
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${shipped}> ${DIST_DIR}/${shipped}.exe
     COMMAND ${SIGN_PE} ${DIST_DIR}/${shipped}.exe
     DEPENDS ${shipped} ${SIGN_PE})
 endforeach()
-add_custom_command(OUTPUT ${CARRIED_TASK_TOOL}
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:orvane_logon_task> ${CARRIED_TASK_TOOL}
-  COMMAND ${SIGN_PE} ${CARRIED_TASK_TOOL}
-  DEPENDS orvane_logon_task ${SIGN_PE})
+# What the installers carry to run: setup the task tool, the package the
+# library of its custom actions.
+foreach(carried ${CARRIED_TASK_TOOL} ${CARRIED_TASK_ACTIONS})
+  get_filename_component(target ${carried} NAME_WE)
+  add_custom_command(OUTPUT ${carried}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${carried}
+    COMMAND ${SIGN_PE} ${carried}
+    DEPENDS ${target} ${SIGN_PE})
+endforeach()
 add_custom_target(dist ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${DIST_DIR}/skins
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy ${OSD_SKINS} ${DIST_DIR}/skins
-  DEPENDS ${DIST_EXE} ${DIST_TOOLS} ${CARRIED_TASK_TOOL} osd_art
+  DEPENDS ${DIST_EXE} ${DIST_TOOLS} ${CARRIED_TASK_TOOL} ${CARRIED_TASK_ACTIONS} osd_art
   COMMENT "Filling the distribution folder")
 
 find_program(MAKENSIS makensis REQUIRED)
@@ -66,18 +72,19 @@ add_dependencies(installer_tests test_setup_recorded test_setup_unstartable_tool
 
 # The Windows Installer package of the same folder (scripts/build-msi),
 # built with the installer; and, for installer_tests only, one of the
-# version before to upgrade from, one whose task tool records the runs it
-# asks of the task (as the setup above), one whose task tool fails every verb (the command sender in
-# its place) and one of the other bitness.
+# version before to upgrade from, one whose actions record the runs they
+# ask of the task (as the setup above), one whose actions all fail and one
+# of the other bitness.
 set(BUILD_MSI ${CMAKE_SOURCE_DIR}/scripts/build-msi)
 if(SETUP_ARCH STREQUAL x64)
   set(MSI ${CMAKE_CURRENT_BINARY_DIR}/Orvane_Keyboard_x64.msi)
 else()
   set(MSI ${CMAKE_CURRENT_BINARY_DIR}/Orvane_Keyboard.msi)
 endif()
-# orvane_msi(TARGET OUTFILE TASK_TOOL [DIST FOLDER] [ARCH x86|x64]): a
-# package of this build's distribution folder and bitness unless told.
-function(orvane_msi target outfile task_tool)
+# orvane_msi(TARGET OUTFILE TASK_ACTIONS [DIST FOLDER] [ARCH x86|x64]): a
+# package whose custom actions are TASK_ACTIONS' functions, of this build's
+# distribution folder and bitness unless told.
+function(orvane_msi target outfile task_actions)
   cmake_parse_arguments(M "" "DIST;ARCH" "" ${ARGN})
   if(NOT M_DIST)
     set(M_DIST ${DIST_DIR})
@@ -86,14 +93,14 @@ function(orvane_msi target outfile task_tool)
     set(M_ARCH ${SETUP_ARCH})
   endif()
   add_custom_command(OUTPUT ${outfile}
-    COMMAND ${BUILD_MSI} ${M_ARCH} ${M_DIST} ${task_tool} ${outfile}
+    COMMAND ${BUILD_MSI} ${M_ARCH} ${M_DIST} ${task_actions} ${outfile}
     DEPENDS ${CMAKE_SOURCE_DIR}/installer/Orvane_Keyboard.wxs ${BUILD_MSI} ${SIGN_PE} ${PACKAGED}
-      ${M_DIST}/Orvane_Keyboard_Hid.exe ${task_tool}
+      ${M_DIST}/Orvane_Keyboard_Hid.exe ${task_actions}
     COMMENT "Building ${outfile}")
   add_custom_target(${target} ALL DEPENDS ${outfile})
   add_dependencies(${target} dist)
 endfunction()
-orvane_msi(msi_package ${MSI} ${CARRIED_TASK_TOOL})
+orvane_msi(msi_package ${MSI} ${CARRIED_TASK_ACTIONS})
 add_dependencies(installer msi_package)
 # The release before this one: its file version one lower (the revision,
 # or the build when the revision is 0), built from this source, in a
@@ -114,14 +121,18 @@ add_custom_command(OUTPUT ${OLDER_DIST_DIR}/Orvane_Keyboard_Hid.exe
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Orvane_Keyboard_Hid_older>
     ${OLDER_DIST_DIR}/Orvane_Keyboard_Hid.exe
   DEPENDS ${PACKAGED} Orvane_Keyboard_Hid_older)
-orvane_msi(test_msi_older ${CMAKE_CURRENT_BINARY_DIR}/test_msi_older.msi ${CARRIED_TASK_TOOL}
+orvane_msi(test_msi_older ${CMAKE_CURRENT_BINARY_DIR}/test_msi_older.msi ${CARRIED_TASK_ACTIONS}
   DIST ${OLDER_DIST_DIR})
+add_library(failing_package_actions SHARED tests/win/programs/FailingPackageActions.cpp)
+set_target_properties(failing_package_actions PROPERTIES PREFIX "")
+target_link_options(failing_package_actions PRIVATE -Wl,--kill-at)
 orvane_msi(test_msi_failing_tool ${CMAKE_CURRENT_BINARY_DIR}/test_msi_failing_tool.msi
-  $<TARGET_FILE:orvane_post>)
-add_dependencies(test_msi_failing_tool orvane_post)
+  $<TARGET_FILE:failing_package_actions>)
+add_dependencies(test_msi_failing_tool failing_package_actions)
+orvane_package_actions(orvane_package_actions_recorded tests/win/programs/TaskToolRecorded.cpp)
 orvane_msi(test_msi_recorded ${CMAKE_CURRENT_BINARY_DIR}/test_msi_recorded.msi
-  $<TARGET_FILE:orvane_logon_task_recorded>)
-add_dependencies(test_msi_recorded orvane_logon_task_recorded)
+  $<TARGET_FILE:orvane_package_actions_recorded>)
+add_dependencies(test_msi_recorded orvane_package_actions_recorded)
 # The other bitness's package, as this build can make it: its identity
 # (upgrade code, folders, platform) around this build's programs.
 if(SETUP_ARCH STREQUAL x64)
@@ -130,6 +141,6 @@ else()
   set(OTHER_ARCH x64)
 endif()
 orvane_msi(test_msi_other_bitness ${CMAKE_CURRENT_BINARY_DIR}/test_msi_other_bitness.msi
-  ${CARRIED_TASK_TOOL} ARCH ${OTHER_ARCH})
+  ${CARRIED_TASK_ACTIONS} ARCH ${OTHER_ARCH})
 add_dependencies(installer_tests test_msi_older test_msi_failing_tool test_msi_recorded
   test_msi_other_bitness)

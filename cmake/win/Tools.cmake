@@ -32,3 +32,13 @@ target_link_libraries(orvane_task PUBLIC ole32 oleaut32 taskschd wtsapi32 netapi
 add_executable(orvane_logon_task tools/logontask/main.cpp tools/logontask/SessionCalls.cpp)
 target_link_libraries(orvane_logon_task orvane_task)
 target_link_options(orvane_logon_task PRIVATE -municode)
+# orvane_package_actions(NAME CALLS-SOURCE): the task tool's verbs as the
+# package's custom actions, on the machine CALLS-SOURCE gives them.
+function(orvane_package_actions name calls)
+  add_library(${name} SHARED tools/logontask/PackageActions.cpp ${calls})
+  set_target_properties(${name} PROPERTIES PREFIX "")
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} orvane_task msi)
+  target_link_options(${name} PRIVATE -Wl,--kill-at)  # the names Windows Installer asks for
+endfunction()
+orvane_package_actions(orvane_package_actions tools/logontask/SessionCalls.cpp)

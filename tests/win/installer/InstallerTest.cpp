@@ -432,8 +432,16 @@ TEST_F(InstallerTest, PackageStartsThroughTheTaskRefusesSetupsInstallAndRollsBac
   ASSERT_EQ(PackageProducts().size(), 1u);
   ASSERT_EQ(Msiexec(L"/x " + PackageProducts()[0]), 0u);
   EXPECT_EQ(Contents(TaskRunsFile()), "");
-  ASSERT_EQ(Msiexec(recorded), 0u);
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring log = std::wstring(temp) + L"orvane_install.log";
+  ASSERT_EQ(Msiexec(recorded + L" /l*v \"" + log + L"\""), 0u);
   EXPECT_EQ(Contents(TaskRunsFile()), "RunEx flags 4 session 1\n");  // TASK_RUN_USE_SESSION_ID
+  // What it did in each session is in the installation's log.
+  EXPECT_NE(Contents(log).find("orvane_logon_task start: session 1 (WINE\\tester): started through "
+                               "the logon task"),
+            std::string::npos);
+  DeleteFileW(log.c_str());
   EXPECT_FALSE(UtilityProcessRuns());
   ASSERT_EQ(PackageProducts().size(), 1u);
   ASSERT_EQ(Msiexec(L"/x " + PackageProducts()[0]), 0u);
