@@ -10,7 +10,7 @@ foreach(fuzzer ReplayFuzz KeyReportFuzz DeviceNotificationFuzz OsdRequestFuzz)
   add_executable(${fuzzer} tests/fuzz/${fuzzer}.cpp)
   target_compile_options(${fuzzer} PRIVATE ${FUZZ_FLAGS})
   target_link_options(${fuzzer} PRIVATE ${FUZZ_FLAGS})
-  target_link_libraries(${fuzzer} orvane_tools)
+  target_link_libraries(${fuzzer} orvane_replay_core)
   # New inputs go to the build's own corpus; the seeds in the tree stay as they are.
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/corpus/${fuzzer})
   add_test(NAME ${fuzzer} COMMAND ${fuzzer} -max_total_time=${ORVANE_FUZZ_SECONDS} -seed=1

@@ -13,7 +13,7 @@ add_executable(native_tests
   tests/native/OsdRequestTest.cpp
   tests/native/ReplayTest.cpp
   tests/native/StatusTest.cpp)
-target_link_libraries(native_tests orvane_tools GTest::gtest_main)
+target_link_libraries(native_tests orvane_replay_core GTest::gtest_main)
 add_test(NAME native_tests COMMAND native_tests)
 
 # The replay tool end to end: a recording with a bad line replays the rest

@@ -1,6 +1,6 @@
 # Windows build (mingw-w64, for the target the toolchain file names): the
-# utility, its tools, the Windows tests that CTest runs under Wine, the
-# benchmarks and the installer.
+# utility, the tools that ship beside it, the test world, the Windows tests
+# that CTest runs under Wine, the benchmarks and the installers.
 add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_link_options(-static -static-libgcc -static-libstdc++)
 # Sections laid out in the file as in memory, page by page: Wine then maps an
@@ -18,6 +18,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 include(cmake/win/Artwork.cmake)
 include(cmake/win/Product.cmake)
 include(cmake/win/Tools.cmake)
+include(cmake/win/Testbed.cmake)
 include(cmake/win/Tests.cmake)
 include(cmake/win/Bench.cmake)
 include(cmake/win/Installer.cmake)

@@ -3,8 +3,8 @@
 set(ICON ${CMAKE_CURRENT_BINARY_DIR}/res/app.ico)
 add_custom_command(OUTPUT ${ICON}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/res
-  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/icon/make_icon.py ${ICON}
-  DEPENDS ${CMAKE_SOURCE_DIR}/tools/icon/make_icon.py
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/generators/icon/make_icon.py ${ICON}
+  DEPENDS ${CMAKE_SOURCE_DIR}/generators/icon/make_icon.py
   COMMENT "Drawing the application icon")
 set_source_files_properties(res/Orvane_Keyboard_Hid.rc PROPERTIES
   OBJECT_DEPENDS "${ICON};${CMAKE_SOURCE_DIR}/res/Orvane_Keyboard_Hid.manifest")
@@ -15,9 +15,9 @@ foreach(id 200 201 202 203)
 endforeach()
 set(OSD_SKIN_DIR ${CMAKE_CURRENT_BINARY_DIR}/skins)
 set(OSD_SKINS ${OSD_SKIN_DIR}/OSDIntelligence.png ${OSD_SKIN_DIR}/OSDPerformance.png)
-file(GLOB OSD_ART_SOURCES ${CMAKE_SOURCE_DIR}/tools/osdart/*.py)
+file(GLOB OSD_ART_SOURCES ${CMAKE_SOURCE_DIR}/generators/osdart/*.py)
 add_custom_command(OUTPUT ${OSD_BITMAPS} ${OSD_SKINS}
-  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/osdart/make_osd_art.py
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/generators/osdart/make_osd_art.py
     ${CMAKE_CURRENT_BINARY_DIR}/res ${OSD_SKIN_DIR}
   DEPENDS ${OSD_ART_SOURCES}
   COMMENT "Drawing the OSD bitmaps and skins")

@@ -85,5 +85,5 @@ orvane_utility(Orvane_Keyboard_Hid_diag orvane_hid_platform)
 target_compile_definitions(Orvane_Keyboard_Hid_diag PRIVATE ORVANE_DIAGNOSTIC_LOG)
 # The capture device and the fan class simulated, which Wine lacks; the
 # keyboard is the virtual one in the system's HID stack: the demo.
-orvane_utility(Orvane_Keyboard_Hid_sim orvane_hid_platform MAIN tools/sim/SimMain.cpp)
+orvane_utility(Orvane_Keyboard_Hid_sim orvane_hid_platform MAIN testbed/sim/SimMain.cpp)
 target_link_libraries(Orvane_Keyboard_Hid_sim orvane_sim)

@@ -1,6 +1,7 @@
-# Tools for people who build, test and support the keyboard.
-
-include(cmake/win/VirtualKeyboard.cmake)
+# The programs that ship beside the utility (tools/): the self-check, the
+# command sender, the task tool setup runs and the Windows Installer
+# package's custom actions. As the utility, each is signed, pins its library
+# search to System32 and is in the installers' lists (Installer.cmake).
 
 add_executable(orvane_probe tools/probe/main.cpp tools/probe/StatusGather.cpp res/ShippedTool.rc)
 orvane_version_record(orvane_probe)
@@ -9,16 +10,8 @@ target_link_libraries(orvane_probe orvane_hid orvane_hid_platform orvane_tools o
 
 add_executable(orvane_post tools/post/main.cpp res/ShippedTool.rc)
 orvane_version_record(orvane_post)
+target_include_directories(orvane_post PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_options(orvane_post PRIVATE -municode)
-
-# Fake Core Audio and WMI worlds: the tests' stand-ins for a capture device
-# and the machine's fan class, and the simulation build's.
-add_library(orvane_sim STATIC
-  tools/sim/FakeCom.cpp
-  tools/sim/FakeCoreAudio.cpp
-  tools/sim/FakeWmi.cpp)
-target_include_directories(orvane_sim PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(orvane_sim PUBLIC ole32 oleaut32 uuid wbemuuid)
 
 # The logon task that the installers register and remove, the install
 # folder they protect, and the utility's copies they end and start.

@@ -17,7 +17,7 @@
 #include "fw/UniqueHandle.h"
 #include "hid/HidDevice.h"
 #include "tests/win/support/OsdTestSupport.h"
-#include "tools/vkbd/VirtualKeyboard.h"
+#include "testbed/vkbd/VirtualKeyboard.h"
 #include "tests/win/support/MyWndPeer.h"
 
 namespace {

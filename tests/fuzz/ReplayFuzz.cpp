@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "tools/replay/Replay.h"
+#include "testbed/replay/Replay.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));

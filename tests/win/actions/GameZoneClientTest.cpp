@@ -15,7 +15,7 @@
 
 #include "tests/win/support/LogCapture.h"
 #include "tests/win/support/StdoutCapture.h"
-#include "tools/sim/FakeWmi.h"
+#include "testbed/sim/FakeWmi.h"
 
 namespace {
 

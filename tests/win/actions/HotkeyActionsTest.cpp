@@ -19,8 +19,8 @@
 #include "tests/win/support/KeyHook.h"
 #include "tests/win/support/LogCapture.h"
 #include "tests/win/support/StdoutCapture.h"
-#include "tools/sim/FakeCoreAudio.h"
-#include "tools/sim/FakeWmi.h"
+#include "testbed/sim/FakeCoreAudio.h"
+#include "testbed/sim/FakeWmi.h"
 
 namespace {
 

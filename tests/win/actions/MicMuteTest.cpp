@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fw/UniqueHandle.h"
-#include "tools/sim/FakeCoreAudio.h"
+#include "testbed/sim/FakeCoreAudio.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include "tests/win/support/RecorderWindow.h"
 #include "tests/win/support/StdoutCapture.h"
 #include "tests/win/support/Stopwatch.h"
-#include "tools/sim/FakeCoreAudio.h"
-#include "tools/sim/FakeWmi.h"
+#include "testbed/sim/FakeCoreAudio.h"
+#include "testbed/sim/FakeWmi.h"
 #include "tests/win/support/MyWndPeer.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include "tests/win/support/LogCapture.h"
 #include "tests/win/support/RecorderWindow.h"
 #include "tests/win/support/WineVersion.h"
-#include "tools/vkbd/VirtualKeyboard.h"
+#include "testbed/vkbd/VirtualKeyboard.h"
 #include "tests/win/support/MyWndPeer.h"
 
 namespace {

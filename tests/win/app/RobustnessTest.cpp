@@ -26,9 +26,9 @@
 #include "tests/win/support/OsdTestSupport.h"
 #include "tests/win/support/RecorderWindow.h"
 #include "tests/win/support/StdoutCapture.h"
-#include "tools/sim/FakeCoreAudio.h"
-#include "tools/sim/FakeWmi.h"
-#include "tools/vkbd/VirtualKeyboard.h"
+#include "testbed/sim/FakeCoreAudio.h"
+#include "testbed/sim/FakeWmi.h"
+#include "testbed/vkbd/VirtualKeyboard.h"
 #include "tests/win/support/MyWndPeer.h"
 
 namespace {

@@ -20,8 +20,8 @@
 #include "tests/win/support/LogCapture.h"
 #include "tests/win/support/Stopwatch.h"
 #include "tests/win/support/ThreadWakeups.h"
-#include "tools/vhid/VhidControl.h"
-#include "tools/vkbd/VirtualKeyboard.h"
+#include "testbed/vhid/VhidControl.h"
+#include "testbed/vkbd/VirtualKeyboard.h"
 
 // Heap allocations made on the thread g_countedThread names (none when 0).
 std::atomic<DWORD> g_countedThread{0};

@@ -9,7 +9,7 @@
 #include "hid/HidDevice.h"
 #include "hid/HidPlatform.h"
 #include "tests/win/support/LogCapture.h"
-#include "tools/vkbd/VirtualKeyboard.h"
+#include "testbed/vkbd/VirtualKeyboard.h"
 
 namespace {
 

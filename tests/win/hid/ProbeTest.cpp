@@ -14,7 +14,7 @@
 #include "tests/win/support/RecorderWindow.h"
 #include "tests/win/support/VkbdProcess.h"
 #include "tools/probe/StatusGather.h"
-#include "tools/vkbd/VirtualKeyboard.h"
+#include "testbed/vkbd/VirtualKeyboard.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 #include <string>
 
 #include "tools/common/HexBytes.h"
-#include "tools/vkbd/VirtualKeyboard.h"
+#include "testbed/vkbd/VirtualKeyboard.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/vkbd/VirtualKeyboard.h"
+#include "testbed/vkbd/VirtualKeyboard.h"
 
 #include <initguid.h>
 #include <winioctl.h>
@@ -10,8 +10,8 @@
 
 #include "fw/SystemInfo.h"
 #include "hid/HidPlatform.h"
-#include "tools/vhid/VhidControl.h"
-#include "tools/vhid/VhidKeyboard.h"
+#include "testbed/vhid/VhidControl.h"
+#include "testbed/vhid/VhidKeyboard.h"
 
 namespace {
 

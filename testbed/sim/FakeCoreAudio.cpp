@@ -1,4 +1,4 @@
-#include "tools/sim/FakeCoreAudio.h"
+#include "testbed/sim/FakeCoreAudio.h"
 
 #include <audioclient.h>
 #include <endpointvolume.h>

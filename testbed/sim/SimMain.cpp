@@ -4,8 +4,8 @@
 // mute state persists, and the machine's fan class. The log is on.
 #include "app/HidApp.h"
 #include "log/Log.h"
-#include "tools/sim/FakeCoreAudio.h"
-#include "tools/sim/FakeWmi.h"
+#include "testbed/sim/FakeCoreAudio.h"
+#include "testbed/sim/FakeWmi.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
  * hands down to the bus device under it (bus.c), where the keyboard lives.
  * It also tells the bus of every handle opened to and closed on the HID
  * devices the class driver makes, so the bus can say who holds what. */
-#include "tools/vhid/HidMinidriver.h"
+#include "testbed/vhid/HidMinidriver.h"
 
 /* The class driver's own handlers, which ours wrap. */
 static PDRIVER_DISPATCH g_classCreate, g_classClose;

@@ -1,4 +1,4 @@
-#include "tools/sim/FakeWmi.h"
+#include "testbed/sim/FakeWmi.h"
 
 #include <wbemidl.h>
 

@@ -10,7 +10,7 @@
 #include <objbase.h>
 
 #include "fw/ComPtr.h"
-#include "tools/sim/FakeCom.h"
+#include "testbed/sim/FakeCom.h"
 
 class CFakeCaptureDevice {
  public:

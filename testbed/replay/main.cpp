@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "tools/replay/Replay.h"
+#include "testbed/replay/Replay.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "fw/ComPtr.h"
-#include "tools/sim/FakeCom.h"
+#include "testbed/sim/FakeCom.h"
 
 class CFakeGameZone {
  public:

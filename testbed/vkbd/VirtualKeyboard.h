@@ -1,5 +1,5 @@
 // The keyboard played in the system's own HID stack: a bus driver of ours
-// presents its collections as HID devices (tools/vhid/), so programs find
+// presents its collections as HID devices (testbed/vhid/), so programs find
 // them with SetupAPI, read them and send them feature reports through
 // HID.DLL, and hear of their arrival and removal from the system, exactly
 // as with the real keyboard. This object is the driver's client: it plugs
@@ -19,7 +19,7 @@
 #include "fw/UniqueHandle.h"
 #include "hid/HidInterfaceRules.h"
 #include "hid/KeyboardIds.h"
-#include "tools/vhid/VhidKeyboard.h"
+#include "testbed/vhid/VhidKeyboard.h"
 
 struct VirtualCollection {
   int kind = 0;       // its place in VhidKeyboard.h's table

@@ -1,4 +1,4 @@
-#include "tools/replay/Replay.h"
+#include "testbed/replay/Replay.h"
 
 #include <algorithm>
 #include <cctype>

@@ -7,12 +7,12 @@
  *
  * Nothing is done under a spin lock that could call back into this driver:
  * requests are taken off their lists under the lock and completed after. */
-#include "tools/vhid/HidMinidriver.h"
+#include "testbed/vhid/HidMinidriver.h"
 
 #include <initguid.h>
 
-#include "tools/vhid/VhidControl.h"
-#include "tools/vhid/VhidKeyboard.h"
+#include "testbed/vhid/VhidControl.h"
+#include "testbed/vhid/VhidKeyboard.h"
 
 #define VHID_TAG 0x6468764F /* 'Ovhd' */
 #define FEATURE_RING 4096  /* feature reports kept for reading back */

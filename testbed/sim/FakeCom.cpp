@@ -1,4 +1,4 @@
-#include "tools/sim/FakeCom.h"
+#include "testbed/sim/FakeCom.h"
 
 std::string GuidText(REFGUID guid) {
   wchar_t text[40] = {};
