@@ -11,6 +11,8 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "fw/DllSearch.h"
+
 namespace {
 
 bool ParseNumber(const wchar_t* text, unsigned long* value) {
@@ -23,6 +25,7 @@ bool ParseNumber(const wchar_t* text, unsigned long* value) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  LoadLibrariesFromSystemOnly();  // it runs from the install folder, started by SYSTEM too
   unsigned long numbers[3] = {0, 0, 0};
   bool good = argc >= 3 && argc <= 5;
   for (int i = 2; good && i < argc; ++i) good = ParseNumber(argv[i], &numbers[i - 2]);

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "fw/DllSearch.h"
 #include "hid/HidDevice.h"
 #include "hid/HidInterfaceRules.h"
 #include "hid/HidPlatform.h"
@@ -115,6 +116,7 @@ int Status() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  LoadLibrariesFromSystemOnly();  // it runs from the install folder, as SYSTEM too
   if (argc >= 2 && std::strcmp(argv[1], "list") == 0 && argc == 2) return List();
   if (argc >= 2 && std::strcmp(argv[1], "watch") == 0 && argc <= 3) {
     long limit = argc == 3 ? std::strtol(argv[2], nullptr, 10) : 0;
