@@ -62,6 +62,7 @@ dist: setup
 	python3 scripts/winget-manifest build/dist
 
 test: build dist
+	tests/docs/check
 	ctest --test-dir $(HOST_BUILD) --output-on-failure -j $(JOBS)
 	ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j $(JOBS)
 	scripts/test-windows

@@ -26,7 +26,9 @@ foreach(carried ${CARRIED_TASK_TOOL} ${CARRIED_TASK_ACTIONS})
 endforeach()
 add_custom_target(dist ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${DIST_DIR}/skins
-  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${DIST_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/res/config ${DIST_DIR}
+  # The user's guide is the README of the install folder.
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/docs/user-guide.md ${DIST_DIR}/README.md
   COMMAND ${CMAKE_COMMAND} -E copy ${OSD_SKINS} ${DIST_DIR}/skins
   DEPENDS ${DIST_EXE} ${DIST_TOOLS} ${CARRIED_TASK_TOOL} ${CARRIED_TASK_ACTIONS} osd_art
   COMMENT "Filling the distribution folder")
@@ -40,7 +42,8 @@ else()
   set(SETUP ${CMAKE_CURRENT_BINARY_DIR}/Orvane_Keyboard_Setup.exe)
 endif()
 # What both kinds of package carry from the distribution folder.
-set(PACKAGED ${DIST_EXE} ${DIST_TOOLS} ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/README.md ${OSD_SKINS})
+set(PACKAGED ${DIST_EXE} ${DIST_TOOLS} ${CMAKE_SOURCE_DIR}/res/config ${CMAKE_SOURCE_DIR}/docs/user-guide.md
+  ${OSD_SKINS})
 # orvane_setup(TARGET OUTFILE TASK_TOOL [DEPENDS...]): an installer of the
 # distribution folder that carries TASK_TOOL as its task tool.
 function(orvane_setup target outfile task_tool)
