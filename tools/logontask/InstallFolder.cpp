@@ -132,8 +132,8 @@ bool IsAnAdministratorsAccount(const std::string& sidText, const InstallFolderCa
 // Who besides administrators could move what lies in a folder, by name and
 // SID; empty when nobody. An inherit-only entry is for what is inside only, so it
 // counts there when that is checked, not here.
-HRESULT WhoElseCanMoveInside(const std::wstring& folder, const InstallFolderCalls& calls,
-                             std::wstring* who) {
+HRESULT WhoElseCanMoveInside(const std::wstring& folder, uint32_t rights,
+                             const InstallFolderCalls& calls, std::wstring* who) {
   PSID ownerSid = nullptr;
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -164,7 +164,7 @@ HRESULT WhoElseCanMoveInside(const std::wstring& folder, const InstallFolderCall
     if (!ReadTrustee(&ace->SidStart, &entry.trustee)) return HRESULT_FROM_WIN32(GetLastError());
     allowed.push_back(entry);
   }
-  std::vector<StatusFacts::Trustee> others = OthersWith(kMoveRights, owner, allowed);
+  std::vector<StatusFacts::Trustee> others = OthersWith(rights, owner, allowed);
   others.erase(std::remove_if(others.begin(), others.end(),
                               [&calls](const StatusFacts::Trustee& other) {
                                 return IsAnAdministratorsAccount(other.sid, calls);
@@ -184,7 +184,10 @@ HRESULT CheckParents(const std::wstring& path, const InstallFolderCalls& calls,
     std::wstring parent = path.substr(0, end);
     if (parent.find(L'\\') == std::wstring::npos) parent += L'\\';
     std::wstring who;
-    HRESULT hr = WhoElseCanMoveInside(parent, calls, &who);
+    // A drive's root cannot be renamed, so deleting it moves nothing: a
+    // second drive's root lets Authenticated Users do so.
+    const bool root = parent.size() == 3;
+    HRESULT hr = WhoElseCanMoveInside(parent, root ? kMoveRights & ~DELETE : kMoveRights, calls, &who);
     if (FAILED(hr)) return hr;
     if (who.empty()) {
       report->push_back(L"parent " + parent +

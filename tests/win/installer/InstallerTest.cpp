@@ -758,6 +758,14 @@ TEST(InstallFolderTest, AFolderAboveThatOthersControlIsRefusedAndSaidSo) {
   g_looseSddl = L"O:SYD:(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x4;;;AU)(A;OICIIO;SDGRGWGX;;;AU)"
                 L"(A;OICIIO;GA;;;CO)";
   EXPECT_EQ(tree.Protect(), S_OK);
+  // A drive's root cannot be renamed: its users' right to delete it moves
+  // nothing (a second drive's root gives it to them), while emptying it would.
+  g_looseParent = g_protected.substr(0, 3);
+  g_looseSddl = L"O:SYD:(A;;FA;;;SY)(A;;FA;;;BA)(A;;SD;;;AU)";
+  EXPECT_EQ(tree.Protect(), S_OK);
+  g_looseSddl = L"O:SYD:(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x40;;;AU)";
+  EXPECT_EQ(tree.Protect(), E_ACCESSDENIED);
+  g_looseParent = g_protected.substr(0, g_protected.rfind(L'\\'));
   // An account's own folder: an administrator's is the administrators', a
   // standard user's is not (this test's account, as the machine is asked).
   g_looseSddl = L"O:" + OwnSid() + L"D:(A;;FA;;;SY)(A;;FA;;;" + OwnSid() + L")";
