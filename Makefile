@@ -16,7 +16,7 @@ JOBS := $(shell nproc)
 # machine runs 32-bit programs, else the 64-bit build.
 ARCH = $(shell scripts/win-archs 2>/dev/null | head -n1)
 
-.PHONY: setup build dist test test-x64-only bench demo reproducible clean
+.PHONY: setup build dist test test-x64-only bench bench-update demo reproducible clean
 
 # $(call tree,FOLDER,CMAKE-OPTIONS[,TARGETS]): configures a build tree and
 # builds the targets named (all of them when none is).
@@ -82,10 +82,14 @@ reproducible: setup
 	scripts/reproducible
 
 # Measures speed, idle cost and memory against baselines, runs the fuzzers
-# longer, and writes docs/benchmarks.md.
+# longer, and writes build/bench/benchmarks.md; bench-update then makes it
+# the tracked docs/benchmarks.md.
 bench: build
 	rm -rf build/bench-screen && mkdir -p build/bench-screen
 	XVFB_FBDIR=$(CURDIR)/build/bench-screen scripts/with-display python3 scripts/bench.py
+
+bench-update: bench
+	cp build/bench/benchmarks.md docs/benchmarks.md
 
 # Plays a session with the simulation build and the virtual keyboard; the log,
 # the feature reports and the OSD screenshots go to build/demo/. A Wine prefix
