@@ -74,10 +74,14 @@ void EnableDebugPrivilege() {
   }
 }
 
-// Every process whose image is the utility in folder, with its session. A
-// process of that name that cannot be opened cannot be told apart from
-// ours, and fails the search: files it holds would be in use.
-HRESULT FindCopies(const std::wstring& folder, const SessionCalls& calls, std::vector<Copy>* copies) {
+// Every process whose image is the utility in folder, with its session;
+// only this session's when asked. A process of that name that cannot be
+// opened cannot be told apart from ours, and fails the search: files it
+// holds would be in use. It is opened only to be read and waited for: the
+// installing user's unelevated token may do that to its own elevated copy,
+// not end it.
+HRESULT FindCopies(const std::wstring& folder, const DWORD* onlySession, const SessionCalls& calls,
+                   std::vector<Copy>* copies) {
   const std::wstring program = folder + L"\\" + kUtility;
   CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return LastError();
@@ -88,20 +92,30 @@ HRESULT FindCopies(const std::wstring& folder, const SessionCalls& calls, std::v
     if (_wcsicmp(entry.szExeFile, kUtility) != 0) continue;
     Copy copy;
     copy.id = entry.th32ProcessID;
-    copy.process.Reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE,
-                                   FALSE, copy.id));
-    if (!copy.process) {
+    if (!calls.processIdToSessionId(copy.id, &copy.session)) {
       if (GetLastError() == ERROR_INVALID_PARAMETER) continue;  // it has ended since
+      return LastError();
+    }
+    if (onlySession && copy.session != *onlySession) continue;
+    copy.process.Reset(calls.openProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
+                                         copy.id));
+    if (!copy.process) {
+      if (GetLastError() == ERROR_INVALID_PARAMETER) continue;
       return LastError();
     }
     wchar_t image[MAX_PATH * 2] = {};
     DWORD size = MAX_PATH * 2;
     if (!QueryFullProcessImageNameW(copy.process.Get(), 0, image, &size)) return LastError();
     if (_wcsicmp(image, program.c_str()) != 0) continue;
-    if (!calls.processIdToSessionId(copy.id, &copy.session)) return LastError();
     copies->push_back(std::move(copy));
   }
   return S_OK;
+}
+
+// Ends a copy by force, through a handle of its own with that right.
+bool Terminate(const Copy& copy, const SessionCalls& calls) {
+  CKernelHandle process(calls.openProcess(PROCESS_TERMINATE, FALSE, copy.id));
+  return process && calls.terminateProcess(process.Get(), 1);
 }
 
 // Command 6002 to the copy's own window, as companion programs end it.
@@ -173,12 +187,8 @@ HRESULT EndUtility(const std::wstring& folder, EndScope scope, const SessionCall
   const std::wstring path = FullPath(folder);
   if (!localSystem && scope == EndScope::kEverySession) EnableDebugPrivilege();
   std::vector<Copy> copies;
-  if (FAILED(hr = FindCopies(path, calls, &copies))) return hr;
-  if (scope == EndScope::kThisSession) {
-    copies.erase(std::remove_if(copies.begin(), copies.end(),
-                                [ownSession](const Copy& c) { return c.session != ownSession; }),
-                 copies.end());
-  }
+  hr = FindCopies(path, scope == EndScope::kThisSession ? &ownSession : nullptr, calls, &copies);
+  if (FAILED(hr)) return hr;
 
   std::vector<DWORD> asked;  // sessions already sent orvane_post
   for (Copy& copy : copies) {
@@ -194,7 +204,7 @@ HRESULT EndUtility(const std::wstring& folder, EndScope scope, const SessionCall
       }
     } else {
       // An administrator cannot reach another user's desktop.
-      copy.terminated = calls.terminateProcess(copy.process.Get(), 1) != FALSE;
+      copy.terminated = Terminate(copy, calls);
     }
   }
 
@@ -209,8 +219,7 @@ HRESULT EndUtility(const std::wstring& folder, EndScope scope, const SessionCall
                                          : L": the utility ended"));
       continue;
     }
-    if (!calls.terminateProcess(copy.process.Get(), 1) ||
-        WaitForSingleObject(copy.process.Get(), kEndWaitMs) != WAIT_OBJECT_0) {
+    if (!Terminate(copy, calls) || WaitForSingleObject(copy.process.Get(), kEndWaitMs) != WAIT_OBJECT_0) {
       report->push_back(Session(copy.session) + L": the utility did not end and cannot be ended");
       hr = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
       continue;
@@ -223,7 +232,7 @@ HRESULT EndUtility(const std::wstring& folder, EndScope scope, const SessionCall
 HRESULT StartUtility(const std::wstring& folder, const SessionCalls& calls,
                      std::vector<std::wstring>* report) {
   std::vector<Copy> copies;
-  HRESULT hr = FindCopies(FullPath(folder), calls, &copies);
+  HRESULT hr = FindCopies(FullPath(folder), nullptr, calls, &copies);
   if (FAILED(hr)) return hr;
   SessionList list;
   list.free = calls.wtsFreeMemory;

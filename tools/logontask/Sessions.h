@@ -26,6 +26,7 @@ HRESULT ReadSessionUser(DWORD session, std::wstring* name, bool* administrator);
 struct SessionCalls {
   decltype(&GetTokenInformation) getTokenInformation = GetTokenInformation;  // SYSTEM or not
   decltype(&ProcessIdToSessionId) processIdToSessionId = ProcessIdToSessionId;
+  decltype(&OpenProcess) openProcess = OpenProcess;  // the copies', with the rights each step needs
   decltype(&WTSEnumerateSessionsW) wtsEnumerateSessions = WTSEnumerateSessionsW;
   decltype(&WTSFreeMemory) wtsFreeMemory = WTSFreeMemory;
   decltype(&WTSQueryUserToken) wtsQueryUserToken = WTSQueryUserToken;  // SYSTEM's alone

@@ -825,8 +825,14 @@ BOOL WINAPI RecordAndStart(HANDLE token, LPCWSTR program, LPWSTR commandLine,
   return CreateProcessW(program, commandLine, nullptr, nullptr, FALSE, flags, nullptr, folder,
                         startup, info);
 }
+HANDLE WINAPI RecordOpen(DWORD access, BOOL inherit, DWORD processId) {
+  wchar_t mask[16];
+  swprintf(mask, 16, L"%#lx", static_cast<unsigned long>(access));
+  g_calls.push_back(std::wstring(L"open ") + mask + L" " + std::to_wstring(processId));
+  return OpenProcess(access, inherit, processId);
+}
 BOOL WINAPI RecordTerminate(HANDLE process, UINT code) {
-  g_calls.push_back(L"terminate " + std::to_wstring(GetProcessId(process)));
+  g_calls.push_back(L"terminate");
   return TerminateProcess(process, code);
 }
 HRESULT RecordRun(LONG flags, LONG session) {
@@ -866,7 +872,7 @@ TEST_F(SessionsTest, AsSystemAnotherSessionsCopyIsAskedAsItsUserAndTerminatedOnl
   EXPECT_EQ(g_calls, (std::vector<std::wstring>{
                          L"token of session 2",
                          L"start \"" + post + L"\" Orvane_Keyboard_Hid 0x111 6002 on winsta0\\default",
-                         L"terminate " + std::to_wstring(g_copyId)}));
+                         L"terminate"}));
   EXPECT_EQ(report, std::vector<std::wstring>{
                         L"session 2: the utility did not end within 10 s and was terminated"});
 }
@@ -882,14 +888,21 @@ TEST_F(SessionsTest, AsSystemTheProgramStartedInTheSessionEndsTheCopyThere) {
 }
 
 // An administrator cannot reach another user's desktop: that copy is
-// terminated at once. Ending only this session's leaves it alone.
+// terminated at once. Ending only this session's leaves it alone, unopened.
+// A copy is searched for with the rights to read and wait for it alone (an
+// unelevated installing user may not end their own elevated copy), and
+// opened to be ended only to end it.
 TEST_F(SessionsTest, AnAdministratorTerminatesAnotherSessionsCopyAndEndHereLeavesIt) {
   g_copySession = 2;
+  calls.openProcess = RecordOpen;
   EXPECT_EQ(EndUtility(folder, EndScope::kThisSession, calls, &report), S_OK);
   EXPECT_TRUE(g_calls.empty());
   EXPECT_TRUE(copy.Running());
   EXPECT_EQ(EndUtility(folder, EndScope::kEverySession, calls, &report), S_OK);
-  EXPECT_EQ(g_calls, std::vector<std::wstring>{L"terminate " + std::to_wstring(g_copyId)});
+  const std::wstring id = std::to_wstring(g_copyId);
+  EXPECT_EQ(g_calls, (std::vector<std::wstring>{L"open 0x101000 " + id,  // query (limited), synchronize
+                                                L"open 0x1 " + id,       // terminate
+                                                L"terminate"}));
   EXPECT_EQ(report, std::vector<std::wstring>{L"session 2: the utility was terminated: an "
                                               L"administrator cannot ask another session's copy to end"});
 }
