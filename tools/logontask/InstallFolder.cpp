@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-#include "tools/probe/Status.h"
-
 // O:BA: owned by Administrators; P: protected; AI: auto-inherited; OICI:
 // inherited by files and folders inside; FA: full control; 0x1200a9: read
 // and execute (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE).
@@ -134,37 +132,14 @@ bool IsAnAdministratorsAccount(const std::string& sidText, const InstallFolderCa
 // counts there when that is checked, not here.
 HRESULT WhoElseCanMoveInside(const std::wstring& folder, uint32_t rights,
                              const InstallFolderCalls& calls, std::wstring* who) {
-  PSID ownerSid = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  DWORD error = calls.getNamedSecurityInfo(folder.c_str(), SE_FILE_OBJECT,
-                                           OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                           &ownerSid, nullptr, &dacl, nullptr, &descriptor);
-  CLocalMemory owned(descriptor);
-  if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
-  if (!dacl) {
+  FolderPermissions permissions;
+  HRESULT hr = ReadFolderPermissions(folder, calls.getNamedSecurityInfo, false, &permissions);
+  if (FAILED(hr)) return hr;
+  if (hr == S_FALSE) {
     *who = L"anyone (it has no access list)";
     return S_OK;
   }
-  StatusFacts::Trustee owner;
-  if (!ReadTrustee(ownerSid, &owner)) return HRESULT_FROM_WIN32(GetLastError());
-  std::vector<StatusFacts::Allowed> allowed;
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
-    ACE_HEADER* header = nullptr;
-    if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) return HRESULT_FROM_WIN32(GetLastError());
-    // A callback entry allows as a plain one does, on a condition.
-    if ((header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
-         header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) ||
-        (header->AceFlags & INHERIT_ONLY_ACE)) {
-      continue;
-    }
-    auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
-    StatusFacts::Allowed entry;
-    entry.rights = ace->Mask;
-    if (!ReadTrustee(&ace->SidStart, &entry.trustee)) return HRESULT_FROM_WIN32(GetLastError());
-    allowed.push_back(entry);
-  }
-  std::vector<StatusFacts::Trustee> others = OthersWith(rights, owner, allowed);
+  std::vector<StatusFacts::Trustee> others = OthersWith(rights, permissions.owner, permissions.allowed);
   others.erase(std::remove_if(others.begin(), others.end(),
                               [&calls](const StatusFacts::Trustee& other) {
                                 return IsAnAdministratorsAccount(other.sid, calls);
@@ -238,6 +213,37 @@ HRESULT ResetContents(const std::wstring& folder, PSID owner, const InstallFolde
 }
 
 }  // namespace
+
+HRESULT ReadFolderPermissions(const std::wstring& folder,
+                              decltype(&GetNamedSecurityInfoW) getNamedSecurityInfo,
+                              bool inheritOnlyToo, FolderPermissions* permissions) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  DWORD error = getNamedSecurityInfo(folder.c_str(), SE_FILE_OBJECT,
+                                     OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                                     nullptr, &dacl, nullptr, &descriptor);
+  CLocalMemory owned(descriptor);
+  if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
+  if (!ReadTrustee(owner, &permissions->owner)) return HRESULT_FROM_WIN32(GetLastError());
+  if (!dacl) return S_FALSE;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACE_HEADER* header = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) return HRESULT_FROM_WIN32(GetLastError());
+    // A callback entry allows as a plain one does, on a condition.
+    if ((header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
+         header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) ||
+        (!inheritOnlyToo && (header->AceFlags & INHERIT_ONLY_ACE))) {
+      continue;
+    }
+    auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+    StatusFacts::Allowed entry;
+    entry.rights = ace->Mask;
+    if (!ReadTrustee(&ace->SidStart, &entry.trustee)) return HRESULT_FROM_WIN32(GetLastError());
+    permissions->allowed.push_back(entry);
+  }
+  return S_OK;
+}
 
 HRESULT BuildInstallFolderDescriptor(CLocalMemory* descriptor) {
   PSECURITY_DESCRIPTOR made = nullptr;

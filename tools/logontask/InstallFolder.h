@@ -13,6 +13,7 @@
 
 #include "fw/UniqueHandle.h"
 #include "tools/logontask/Accounts.h"
+#include "tools/probe/Status.h"
 
 // The platform calls that tests stand in for or record. Real by default:
 // Wine keeps no file's security descriptor, makes no junction or symbolic
@@ -29,6 +30,18 @@ struct InstallFolderCalls {
   // administrator's (Wine says every account is).
   decltype(&IsAdministratorAccount) isAdministratorAccount = IsAdministratorAccount;
 };
+
+// A folder's owner and the entries that allow something, as the judgement
+// of who besides administrators controls it takes them (Status.h);
+// inherit-only entries, which are for what is made inside only, when asked.
+// S_FALSE when it has no access list: anyone may do anything there.
+struct FolderPermissions {
+  StatusFacts::Trustee owner;
+  std::vector<StatusFacts::Allowed> allowed;
+};
+HRESULT ReadFolderPermissions(const std::wstring& folder,
+                              decltype(&GetNamedSecurityInfoW) getNamedSecurityInfo,
+                              bool inheritOnlyToo, FolderPermissions* permissions);
 
 // The folder's security descriptor (LocalFree'd): owned by Administrators,
 // protected (nothing inherited from above), full control for Administrators

@@ -1,7 +1,5 @@
 #include "tools/probe/StatusGather.h"
 
-#include <sddl.h>
-
 #include <string>
 
 #include "actions/FnLock.h"
@@ -13,6 +11,7 @@
 #include "hid/KeyboardIds.h"
 #include "log/Log.h"
 #include "settings/Settings.h"
+#include "tools/logontask/InstallFolder.h"
 
 namespace {
 
@@ -153,60 +152,21 @@ std::wstring PackageFolder(const StatusCalls& calls, StatusFacts* facts) {
   return L"";
 }
 
-// A SID's string and its account's name ("domain\name", or the name alone
-// for those without a domain, as Everyone); false when it has no string.
-bool ReadTrustee(PSID sid, StatusFacts::Trustee* trustee) {
-  wchar_t* text = nullptr;
-  if (!ConvertSidToStringSidW(sid, &text)) return false;
-  CLocalMemory owned(text);
-  trustee->sid = ToAnsi(text);
-  wchar_t name[256] = {}, domain[256] = {};
-  DWORD nameSize = 256, domainSize = 256;
-  SID_NAME_USE use;
-  if (LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) {
-    trustee->name = ToAnsi(domain[0] ? std::wstring(domain) + L"\\" + name : name);
-  }
-  return true;
-}
-
-// The owner and every entry that allows something; a Win32 error when one
-// cannot be read.
-DWORD ReadPermissions(PSID owner, PACL dacl, StatusFacts* facts) {
-  if (!ReadTrustee(owner, &facts->folderOwner)) return GetLastError();
-  if (!dacl) {
-    facts->permissions = StatusFacts::Permissions::kNoAccessList;
-    return ERROR_SUCCESS;
-  }
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
-    ACE_HEADER* header = nullptr;
-    if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) return GetLastError();
-    // A callback entry allows as a plain one does, on a condition.
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
-        header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
-      continue;
-    }
-    auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
-    StatusFacts::Allowed allowed;
-    allowed.rights = ace->Mask;
-    if (!ReadTrustee(&ace->SidStart, &allowed.trustee)) return GetLastError();
-    facts->folderAllowed.push_back(allowed);
-  }
-  return ERROR_SUCCESS;
-}
-
+// The install folder's owner and whoever an entry lets do anything there,
+// what is made inside included.
 void GatherPermissions(const StatusCalls& calls, const std::wstring& folder, StatusFacts* facts) {
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  DWORD error = calls.getNamedSecurityInfo(folder.c_str(), SE_FILE_OBJECT,
-                                           OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                           &owner, nullptr, &dacl, nullptr, &descriptor);
-  CLocalMemory owned(descriptor);
-  if (error == ERROR_SUCCESS) error = ReadPermissions(owner, dacl, facts);
-  if (error == ERROR_SUCCESS) return;
-  facts->permissions = StatusFacts::Permissions::kUnreadable;
-  facts->permissionsError = error;
-  facts->permissionsErrorText = SystemMessage(error);
+  FolderPermissions read;
+  HRESULT hr = ReadFolderPermissions(folder, calls.getNamedSecurityInfo, true, &read);
+  if (FAILED(hr)) {
+    facts->permissions = StatusFacts::Permissions::kUnreadable;
+    facts->permissionsError = HRESULT_CODE(hr);
+    facts->permissionsErrorText = SystemMessage(hr);
+    return;
+  }
+  facts->permissions =
+      hr == S_FALSE ? StatusFacts::Permissions::kNoAccessList : StatusFacts::Permissions::kRead;
+  facts->folderOwner = read.owner;
+  facts->folderAllowed = read.allowed;
 }
 
 // Setup's install first, else a package's.
