@@ -6,11 +6,12 @@
 ; script that signs a PE when a certificate is given).
 ;
 ; Exit codes: 0 done, 1 cancelled, 2 the running utility could not be ended
-; in every session (or its executable is in use) and nothing was changed, 3 another setup of it runs,
-; 4 the logon task could not be registered or removed, 5 the install folder
-; could not be given permissions only administrators can change, and
-; nothing was installed, 6 the Windows Installer package of either bitness
-; is installed, and nothing was changed, 7 the other bitness's setup
+; in every session (or its executable is in use) and nothing was changed,
+; 3 another setup of it runs, 4 the logon task could not be registered or
+; removed, 5 the install folder could not be given permissions only
+; administrators can change, and nothing was installed, 6 the Windows
+; Installer package of either bitness is installed, and nothing was
+; changed, 7 the other bitness's setup
 ; install could not be removed (its uninstaller failed or is missing), and
 ; nothing was changed here, 8 (uninstall) files could not be removed now or
 ; at the next restart; 3010 (uninstall) done, but files in use are removed
