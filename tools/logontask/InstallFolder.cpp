@@ -81,20 +81,6 @@ HRESULT ReadFinalPath(HANDLE item, const InstallFolderCalls& calls, std::wstring
   return S_OK;
 }
 
-// The path asked for, whole and with long names, as the final path has it.
-HRESULT ReadAskedPath(const std::wstring& folder, std::wstring* path) {
-  std::wstring full(GetFullPathNameW(folder.c_str(), 0, nullptr, nullptr), L'\0');
-  DWORD length = GetFullPathNameW(folder.c_str(), full.size(), &full[0], nullptr);
-  if (length == 0 || length >= full.size()) return HRESULT_FROM_WIN32(GetLastError());
-  full.resize(length);
-  std::wstring longPath(GetLongPathNameW(full.c_str(), nullptr, 0), L'\0');
-  length = GetLongPathNameW(full.c_str(), &longPath[0], longPath.size());
-  if (length == 0 || length >= longPath.size()) return HRESULT_FROM_WIN32(GetLastError());
-  longPath.resize(length);
-  *path = Plain(longPath);
-  return S_OK;
-}
-
 // A SID's string and its account's name ("domain\name", or the name alone
 // for those without a domain); false when it has no string.
 bool ReadTrustee(PSID sid, StatusFacts::Trustee* trustee) {
@@ -245,6 +231,18 @@ HRESULT ReadFolderPermissions(const std::wstring& folder,
   return S_OK;
 }
 
+std::wstring FullFolderPath(const std::wstring& folder) {
+  std::wstring full(GetFullPathNameW(folder.c_str(), 0, nullptr, nullptr), L'\0');
+  DWORD length = GetFullPathNameW(folder.c_str(), full.size(), &full[0], nullptr);
+  if (length == 0 || length >= full.size()) return Plain(folder);
+  full.resize(length);
+  std::wstring longPath(GetLongPathNameW(full.c_str(), nullptr, 0), L'\0');
+  length = GetLongPathNameW(full.c_str(), &longPath[0], longPath.size());
+  if (length == 0 || length >= longPath.size()) return Plain(full);  // not there (yet)
+  longPath.resize(length);
+  return Plain(longPath);
+}
+
 HRESULT BuildInstallFolderDescriptor(CLocalMemory* descriptor) {
   PSECURITY_DESCRIPTOR made = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kInstallFolderSddl, SDDL_REVISION_1,
@@ -257,14 +255,13 @@ HRESULT BuildInstallFolderDescriptor(CLocalMemory* descriptor) {
 
 HRESULT ProtectInstallFolder(const std::wstring& folder, const InstallFolderCalls& calls,
                              std::vector<std::wstring>* report) {
-  std::wstring path;
-  HRESULT hr = ReadAskedPath(folder, &path);
-  if (FAILED(hr)) return hr;
+  // As the final path has it, to compare.
+  const std::wstring path = FullFolderPath(folder);
   CFileHandle handle = OpenItself(path);
   if (!handle) return HRESULT_FROM_WIN32(GetLastError());
   DWORD attributes = 0;
   bool link = false;
-  hr = ReadItem(handle.Get(), calls, &attributes, &link);
+  HRESULT hr = ReadItem(handle.Get(), calls, &attributes, &link);
   if (FAILED(hr)) return hr;
   // The logon task would run whatever the link's name leads to later.
   if (link) return RefuseLink(path + L" is a link (junction or symbolic link)", report);

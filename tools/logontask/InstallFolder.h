@@ -31,6 +31,12 @@ struct InstallFolderCalls {
   decltype(&IsAdministratorAccount) isAdministratorAccount = IsAdministratorAccount;
 };
 
+// The folder as Windows names it, whole, without a trailing backslash, and
+// with long names where it exists: installers pass it ending in "\." or
+// "\", and a person may give short names, while a process's image path and
+// a handle's final path have the long ones.
+std::wstring FullFolderPath(const std::wstring& folder);
+
 // A folder's owner and the entries that allow something, as the judgement
 // of who besides administrators controls it takes them (Status.h);
 // inherit-only entries, which are for what is made inside only, when asked.

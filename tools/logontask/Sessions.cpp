@@ -8,6 +8,7 @@
 #include "app/MainWindowTitle.h"
 #include "fw/UniqueHandle.h"
 #include "tools/logontask/Accounts.h"
+#include "tools/logontask/InstallFolder.h"
 
 namespace {
 
@@ -31,15 +32,6 @@ std::wstring Hex(HRESULT hr) {
 }
 
 std::wstring Session(DWORD session) { return L"session " + std::to_wstring(session); }
-
-// The folder as Windows names it: installers pass it ending in "\.".
-std::wstring FullPath(const std::wstring& folder) {
-  wchar_t full[MAX_PATH] = {};
-  DWORD length = GetFullPathNameW(folder.c_str(), MAX_PATH, full, nullptr);
-  std::wstring path = length > 0 && length < MAX_PATH ? full : folder;
-  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  return path;
-}
 
 HRESULT LastError() { return HRESULT_FROM_WIN32(GetLastError()); }
 
@@ -184,7 +176,7 @@ HRESULT EndUtility(const std::wstring& folder, EndScope scope, const SessionCall
   DWORD ownSession = 0;
   HRESULT hr = ReadOwnFacts(calls, &localSystem, &ownSession);
   if (FAILED(hr)) return hr;
-  const std::wstring path = FullPath(folder);
+  const std::wstring path = FullFolderPath(folder);
   if (!localSystem && scope == EndScope::kEverySession) EnableDebugPrivilege();
   std::vector<Copy> copies;
   hr = FindCopies(path, scope == EndScope::kThisSession ? &ownSession : nullptr, calls, &copies);
@@ -232,7 +224,7 @@ HRESULT EndUtility(const std::wstring& folder, EndScope scope, const SessionCall
 HRESULT StartUtility(const std::wstring& folder, const SessionCalls& calls,
                      std::vector<std::wstring>* report) {
   std::vector<Copy> copies;
-  HRESULT hr = FindCopies(FullPath(folder), nullptr, calls, &copies);
+  HRESULT hr = FindCopies(FullFolderPath(folder), nullptr, calls, &copies);
   if (FAILED(hr)) return hr;
   SessionList list;
   list.free = calls.wtsFreeMemory;
